@@ -1,0 +1,54 @@
+// Scratch places for tests: a configuration hive and folders that are the
+// test's own, never the user's.
+#pragma once
+
+#include <string>
+
+#include "platform/text.h"
+
+namespace testing_support {
+
+// A fresh, empty configuration hive for the life of the object.
+// Linux: XDG_CONFIG_HOME points at a new temporary folder.
+// Windows: HKEY_CURRENT_USER\Software\Vorlo is deleted before and after; this
+// is allowed only inside the test prefix that tests/wine-run makes (it sets
+// VORLO_TEST_SCRATCH_HIVE), and Usable() is false elsewhere.
+class ScratchHive {
+ public:
+  ScratchHive();
+  ~ScratchHive();
+  ScratchHive(const ScratchHive&) = delete;
+  ScratchHive& operator=(const ScratchHive&) = delete;
+
+  bool Usable() const { return usable_; }
+  // Linux: the database file; Windows: empty.
+  std::string File() const;
+
+ private:
+  bool usable_ = false;
+  std::string dir_;
+  std::string old_xdg_;
+  bool had_xdg_ = false;
+};
+
+// A new empty temporary folder, removed with everything in it by the
+// destructor. Path() ends without a separator.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+
+}  // namespace testing_support

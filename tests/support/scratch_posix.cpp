@@ -1,0 +1,74 @@
+#include <ftw.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "tests/support/scratch.h"
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::string tmpl = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                     "/vorlo-test.XXXXXX";
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  nftw(
+      path_.c_str(),
+      [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
+      16, FTW_DEPTH | FTW_PHYS);
+}
+
+void SetEnv(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+
+ScratchHive::ScratchHive() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  had_xdg_ = xdg != nullptr;
+  if (had_xdg_) old_xdg_ = xdg;
+  char tmpl[] = "/tmp/vorlo-hive.XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) return;
+  dir_ = tmpl;
+  SetEnv("XDG_CONFIG_HOME", dir_);
+  usable_ = true;
+}
+
+ScratchHive::~ScratchHive() {
+  if (had_xdg_) {
+    SetEnv("XDG_CONFIG_HOME", old_xdg_);
+  } else {
+    UnsetEnv("XDG_CONFIG_HOME");
+  }
+  if (!dir_.empty()) {
+    nftw(
+        dir_.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
+        16, FTW_DEPTH | FTW_PHYS);
+  }
+}
+
+std::string ScratchHive::File() const { return dir_ + "/vorlo/registry.db"; }
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << bytes;
+  if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+}  // namespace testing_support
