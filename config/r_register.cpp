@@ -18,10 +18,6 @@ UString Cat(UStringView a, UStringView b) {
   return s;
 }
 
-UString Message(const std::exception& e) {
-  if (const auto* p = dynamic_cast<const platform::Exception*>(&e)) return p->Message();
-  return platform::Utf8ToUtf16(e.what());
-}
 
 bool IsTextValue(const RegValue& v) {
   return v.type == platform::kRegSz || v.type == platform::kRegExpandSz;
@@ -245,7 +241,7 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
           break;  // nothing is read; the converted default stays
       }
     } catch (const std::exception& e) {
-      failure = Message(e);
+      failure = platform::MessageOf(e);
     }
   }  // the key is closed here, before the failure goes on
   if (failure) {
@@ -318,7 +314,7 @@ bool TDatabaseRegistry::ReadValueRegister(UStringView Path, UStringView IDString
     }
     return true;
   } catch (const std::exception& e) {
-    ErrorMessage = Message(e);
+    ErrorMessage = platform::MessageOf(e);
     return false;
   }
 }

@@ -21,4 +21,11 @@ class Exception : public std::exception {
   std::string utf8_;
 };
 
+// The message of any failure: the text of a platform::Exception, what() of
+// another.
+inline UString MessageOf(const std::exception& e) {
+  if (const auto* p = dynamic_cast<const Exception*>(&e)) return p->Message();
+  return Utf8ToUtf16(e.what());
+}
+
 }  // namespace platform

@@ -146,6 +146,41 @@ UString Trim(UStringView text) {
   return UString(text.substr(begin, end - begin));
 }
 
+UString WideToUtf16(const wchar_t* text) {
+  UString out;
+  for (const wchar_t* p = text; *p != 0; ++p) {
+    const auto cp = static_cast<char32_t>(*p);
+    if (sizeof(wchar_t) == 4 && cp >= 0x10000) {
+      AppendCodePoint(out, cp);
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+UString FormatText(UStringView format, std::initializer_list<UString> args) {
+  UString out;
+  auto next = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == u'%' && i + 1 < format.size()) {
+      const char16_t c = format[i + 1];
+      if (c == u's' || c == u'd') {
+        if (next != args.end()) out += *next++;
+        ++i;
+        continue;
+      }
+      if (c == u'%') {
+        out.push_back(u'%');
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(format[i]);
+  }
+  return out;
+}
+
 UString IntToText(long long value) {
   const std::string s = std::to_string(value);
   return UString(s.begin(), s.end());

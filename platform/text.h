@@ -9,6 +9,7 @@
 //   UpperCase(s) == u"CAFÉ";
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,14 @@ UString AsciiUpperCase(UStringView text);
 
 // Removes every leading and trailing character whose code is 32 or less.
 UString Trim(UStringView text);
+
+// A zero-terminated wide string (UTF-16 or UTF-32, as wchar_t is) as UTF-16.
+UString WideToUtf16(const wchar_t* text);
+
+// Fills a message text: each "%s" and "%d" takes the next argument (already
+// text; "%d" arguments are decimal numbers), "%%" is a percent sign.
+// Missing arguments leave their place empty.
+UString FormatText(UStringView format, std::initializer_list<UString> args);
 
 // Decimal text of a signed 64-bit integer ("-12"), as UTF-16.
 UString IntToText(long long value);

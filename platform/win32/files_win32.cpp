@@ -99,4 +99,56 @@ bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error) {
   return true;
 }
 
+bool AppendToSharedFile(UStringView path, std::string_view bytes) {
+  const std::wstring p = W(path);
+  // An existing file is opened for reading and writing, a new one for
+  // writing; others may read it meanwhile, never write it.
+  ScopedHandle h(CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.valid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    ScopedHandle created(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return created.valid() && [&] {
+      DWORD written = 0;
+      return WriteFile(created.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) && written == bytes.size() && created.Close();
+    }();
+  }
+  if (!h.valid()) return false;
+  LARGE_INTEGER zero = {};
+  if (!SetFilePointerEx(h.get(), zero, nullptr, FILE_END)) return false;
+  DWORD written = 0;
+  return WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && h.Close();
+}
+
+bool DeleteFileAt(UStringView path) { return DeleteFileW(W(path).c_str()) != 0; }
+
+bool RenameNoReplace(UStringView from, UStringView to) {
+  return MoveFileW(W(from).c_str(), W(to).c_str()) != 0;
+}
+
+bool CopyIntoPlace(UStringView from, UStringView to) {
+  const std::wstring target = W(to);
+  const std::wstring tmp = target + L".vorlo-" + std::to_wstring(GetCurrentProcessId());
+  if (!CopyFileW(W(from).c_str(), tmp.c_str(), FALSE)) {
+    DeleteFileW(tmp.c_str());
+    return false;
+  }
+  if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    SetFileAttributesW(tmp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+int64_t FileSizeOf(UStringView path) {
+  ScopedHandle h(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size;
+  if (!h.valid() || !GetFileSizeEx(h.get(), &size)) return 0;
+  return size.QuadPart;
+}
+
 }  // namespace platform

@@ -1,0 +1,48 @@
+// The updater's window, FormUpdater: a status line, a button that reveals the
+// log view, and the log view. Built from its stored description; its first
+// activation starts the worker (engine/exec.h), and it refuses to close
+// while the worker has not allowed it.
+#pragma once
+
+#include <atomic>
+
+#include "lang/forms.h"
+
+class TExec;
+
+class TFormUpdater : public lang::TForm {
+ public:
+  // Creates the window hidden, from the description of the resource set in
+  // force. Throws when the description is missing or cannot be read.
+  explicit TFormUpdater(lang::TApplication* application);
+  ~TFormUpdater() override;
+
+  std::vector<lang::UString> ClassChain() const override {
+    return {u"TFormUpdater", u"TForm", u"TComponent"};
+  }
+  lang::TNotifyEvent FindMethod(lang::UStringView name) override;
+  std::function<void(lang::TComponent*, bool&)> FindCloseQueryMethod(
+      lang::UStringView name) override;
+
+  lang::TLabel* LabelBottom = nullptr;
+  lang::TButton* ButtonDetails = nullptr;
+  lang::TMemo* MemoLog = nullptr;
+
+  // Written by the worker while it runs, read by the window thread: single
+  // bytes, atomic so that the reads see the writes.
+  std::atomic<bool> Allowclose{false};
+  std::atomic<bool> Close_this_app{false};
+
+  void FormActivate(lang::TComponent* Sender);
+  void FormCloseQuery(lang::TComponent* Sender, bool& CanClose);
+  void ExecTerminated(lang::TComponent* Sender);
+  void ButtonDetailsClick(lang::TComponent* Sender);
+
+ private:
+  // The worker started at activation; it frees itself, and is not used after
+  // the start.
+  TExec* Exec = nullptr;
+};
+
+// The application title.
+extern const char16_t kApplicationTitle[];

@@ -1,0 +1,133 @@
+// Reading one section of the release manifest.
+#include <string>
+
+#include "config/r_register.h"
+#include "engine/contract.h"
+#include "engine/exec.h"
+#include "platform/module.h"
+#include "platform/resources.h"
+
+using platform::LoadResString;
+
+namespace {
+
+// The manifest's lines: LF or CR LF end a line, a lone CR is dropped, a byte
+// 0x1A ends the text; no byte-order mark is recognised.
+std::vector<std::string> SplitManifest(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  bool any = false;
+  for (char c : bytes) {
+    if (c == '\x1A') break;
+    any = true;
+    if (c == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      any = false;
+    } else if (c != '\r') {
+      line.push_back(c);
+    }
+  }
+  if (any) lines.push_back(std::move(line));
+  return lines;
+}
+
+bool IsKey(const UString& line, const UString& key) {
+  return platform::UpperCase(line) == platform::UpperCase(key);
+}
+
+// An entry that would lead out of its folder: a ".." component, or a colon
+// (a drive or a stream).
+bool LeavesFolder(const UString& entry) {
+  if (entry.find(u':') != UString::npos) return true;
+  size_t start = 0;
+  while (start <= entry.size()) {
+    size_t end = entry.find_first_of(u"\\/", start);
+    if (end == UString::npos) end = entry.size();
+    if (platform::Trim(entry.substr(start, end - start)) == u"..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The part after the last separator (or colon).
+UString FileNamePart(const UString& entry) {
+  const size_t pos = entry.find_last_of(u"\\/:");
+  return pos == UString::npos ? entry : entry.substr(pos + 1);
+}
+
+}  // namespace
+
+void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionKey,
+                               const UString& EndSectionKey, std::vector<UString>& FileList,
+                               bool CheckForSize) {
+  try {
+    config::TDatabaseRegistry store;
+    const UString manifest = User_Path + contract::kManifest;
+    std::string bytes;
+    UString error;
+    if (!Sys->FileExists(manifest)) throw platform::Exception(u"The specified file was not found");
+    if (!Sys->ReadWholeFile(manifest, &bytes, &error)) throw platform::Exception(error);
+
+    bool open = false;
+    for (const std::string& raw : SplitManifest(bytes)) {
+      const UString line = platform::Trim(platform::AnsiToUtf16(raw));
+      if (!open && IsKey(line, BeginSectionKey)) {
+        open = true;
+        Log = LoadResString(65167) + BeginSectionKey;
+        continue;
+      }
+      if (open && IsKey(line, EndSectionKey)) {
+        open = false;
+        Log = LoadResString(65136) + EndSectionKey;
+        continue;
+      }
+      if (line.empty() || !open) continue;
+
+      UString entry;
+      for (char16_t c : line) {
+        if (c != u'"') entry.push_back(c);
+      }
+      entry = platform::Trim(entry);
+#ifndef _WIN32
+      // Entries written with Windows' separator name the same files here.
+      for (char16_t& c : entry) {
+        if (c == u'\\') c = u'/';
+      }
+#endif
+      if (!entry.empty() && !Path.empty() && Path.back() == platform::kPathSeparator &&
+          entry.front() == platform::kPathSeparator) {
+        entry.erase(0, 1);
+      }
+      if (LeavesFolder(entry)) {
+        Log = LoadResString(65200) + Path + entry;
+        continue;
+      }
+      const UString file = Path + entry;
+      if (!Sys->FileExists(file)) {
+        Log = LoadResString(65145) + Path + entry;
+        continue;
+      }
+      if (CheckForSize) {
+        int64_t recorded = -1;
+        store.ReadValueRegisterDFset(contract::kSizesKey, recorded, FileNamePart(entry), 20);
+        const int64_t actual = Sys->FileSizeOf(file);
+        if (actual != recorded) {
+          const UString text = platform::FormatText(
+              LoadResString(65143),
+              {platform::IntToText(recorded), platform::IntToText(actual), Path + entry});
+          Shwmess = text;
+          Log = text;
+          continue;
+        }
+      }
+      FileList.push_back(entry);
+      Log = LoadResString(65137) + Path + entry;
+    }
+  } catch (const std::exception& e) {
+    FileList.clear();
+    const UString message = platform::MessageOf(e);
+    Shwmess = message;
+    Log = LoadResString(65142) + message;
+  }
+}

@@ -1,0 +1,48 @@
+#include "platform/system_ops.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/module.h"
+#include "platform/process.h"
+
+namespace platform {
+
+SystemOps& SystemOps::Real() {
+  static SystemOps real;
+  return real;
+}
+
+void SystemOps::Sleep(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+LocalTime SystemOps::Now() { return platform::Now(); }
+
+UString SystemOps::ExecutablePath() { return platform::ExecutablePath(); }
+
+bool SystemOps::AppendToSharedFile(UStringView path, std::string_view bytes) {
+  return platform::AppendToSharedFile(path, bytes);
+}
+
+bool SystemOps::FileExists(UStringView path) { return platform::FileExists(path); }
+bool SystemOps::ReadWholeFile(UStringView path, std::string* out, UString* error) {
+  return platform::ReadWholeFile(path, out, error);
+}
+bool SystemOps::DeleteFile(UStringView path) { return platform::DeleteFileAt(path); }
+bool SystemOps::RenameNoReplace(UStringView from, UStringView to) {
+  return platform::RenameNoReplace(from, to);
+}
+bool SystemOps::CopyIntoPlace(UStringView from, UStringView to) {
+  return platform::CopyIntoPlace(from, to);
+}
+int64_t SystemOps::FileSizeOf(UStringView path) { return platform::FileSizeOf(path); }
+bool SystemOps::IsApplicationRunning(UStringView path) {
+  return platform::IsApplicationRunning(path);
+}
+int SystemOps::ShellLaunch(void* owner, UStringView target, UStringView directory) {
+  return platform::ShellLaunch(owner, target, directory);
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// The one small interface through which the update engine reaches files, the
+// shell launch, the clock and sleeping. The program uses SystemOps::Real();
+// a test wraps it to make one operation fail (disk full, file in use) or to
+// make the waits instant.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/regional.h"
+#include "platform/text.h"
+
+namespace platform {
+
+class SystemOps {
+ public:
+  virtual ~SystemOps() = default;
+
+  // The real system.
+  static SystemOps& Real();
+
+  // Blocks the calling thread.
+  virtual void Sleep(int milliseconds);
+  virtual LocalTime Now();
+  // The full path of the running program's executable.
+  virtual UString ExecutablePath();
+  // See files.h.
+  virtual bool AppendToSharedFile(UStringView path, std::string_view bytes);
+  virtual bool FileExists(UStringView path);
+  virtual bool ReadWholeFile(UStringView path, std::string* out, UString* error);
+  virtual bool DeleteFile(UStringView path);
+  virtual bool RenameNoReplace(UStringView from, UStringView to);
+  virtual bool CopyIntoPlace(UStringView from, UStringView to);
+  virtual int64_t FileSizeOf(UStringView path);
+  // See process.h.
+  virtual bool IsApplicationRunning(UStringView path);
+  virtual int ShellLaunch(void* owner, UStringView target, UStringView directory);
+};
+
+}  // namespace platform
