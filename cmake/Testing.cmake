@@ -23,7 +23,8 @@ endif()
 function(vorlo_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} vorlo_test_support GTest::gtest
+  # Every test program carries the built-in texts and window description.
+  target_link_libraries(${name} PRIVATE ${T_LIBS} vorlo_resources vorlo_test_support GTest::gtest
                         vorlo_warnings vorlo_defs)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})

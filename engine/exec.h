@@ -93,6 +93,10 @@ class TExec : public platform::TThread {
   void ReportMessage(const UString& text);
 };
 
+// The status line for a failure of the run: "Erreur : " + message, cut to
+// its first 57 code units and "..." when longer than 60.
+UString FailureStatus(const UString& message);
+
 // The text for a shell launch result.
 UString LaunchErrorText(int code);
 

@@ -62,6 +62,12 @@ UString LaunchErrorText(int code) {
   return LoadResString(id);
 }
 
+UString FailureStatus(const UString& message) {
+  UString shown = LoadResString(65156) + message;
+  if (shown.size() > 60) shown = shown.substr(0, 57) + u"...";
+  return shown;
+}
+
 void TExec::Execute() {
   {
     // The body. Whatever way it is left, the store goes first, then closing
@@ -146,8 +152,7 @@ void TExec::Execute() {
       }
       Log = LoadResString(65160) + u"\r\n";
     } catch (const std::exception& e) {
-      UString shown = LoadResString(65156) + platform::MessageOf(e);
-      if (shown.size() > 60) shown = shown.substr(0, 57) + u"...";
+      const UString shown = FailureStatus(platform::MessageOf(e));
       // A report that cannot be shown either (the window has gone) leaves
       // Execute and is kept by the thread frame.
       ChBottom = shown;

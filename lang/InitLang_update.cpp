@@ -12,11 +12,14 @@ void TAsInheritedReader::ReadPrefix(uint32_t& Flags, int& AChildPos) {
   Flags |= ffInherited;
 }
 
-void LanguageSelection() {
+void LanguageSelection() { LanguageSelection(platform::ExecutablePath()); }
+
+void LanguageSelection(UStringView exe_path) {
   config::TDatabaseRegistry store;
   UString lang;
   store.ReadValueRegisterDFset(u"\\Lang", lang, u"Lang_selected", 256);
-  if (lang == u"US") SwitchResourceLanguage(1033);
+  // Exactly "US": the same letters, the same case, nothing around them.
+  if (lang == u"US") SwitchResourceLanguage(1033, exe_path);
 }
 
 UString LanguageFileName(UStringView exe_path, UStringView abbrev) {
@@ -47,7 +50,10 @@ std::unique_ptr<platform::ResourceModule> Load(const UString& path) {
 }  // namespace
 
 const platform::ResourceModule* SwitchResourceLanguage(uint16_t language) {
-  const UString exe = platform::ExecutablePath();
+  return SwitchResourceLanguage(language, platform::ExecutablePath());
+}
+
+const platform::ResourceModule* SwitchResourceLanguage(uint16_t language, UStringView exe) {
   const UString abbrev = platform::AbbreviatedLanguageName(language);
   if (exe.empty() || abbrev.empty()) return nullptr;
   std::unique_ptr<platform::ResourceModule> module = Load(LanguageFileName(exe, abbrev));

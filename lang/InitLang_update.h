@@ -15,10 +15,14 @@ namespace lang {
 // The language selection; fails only when a language file that was found
 // cannot be used.
 void LanguageSelection();
+// The same for the executable at `exe_path`.
+void LanguageSelection(UStringView exe_path);
 
 // Switches to the language file for `language` (1033: US English). Answers
 // the file now in force, or null when nothing was switched.
 const platform::ResourceModule* SwitchResourceLanguage(uint16_t language);
+// The same for the executable at `exe_path`.
+const platform::ResourceModule* SwitchResourceLanguage(uint16_t language, UStringView exe_path);
 
 // The language file's name for the executable `exe_path` and the abbreviated
 // language name `abbrev` ("ENU"): the file name's extension replaced, or

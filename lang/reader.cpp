@@ -23,6 +23,10 @@ TReader::~TReader() = default;
 
 void TReader::Fail(const UString& what) const {
   const int line = pos_ < tokens_.size() ? tokens_[pos_].line : (tokens_.empty() ? 1 : tokens_.back().line);
+  FailAt(line, what);
+}
+
+void TReader::FailAt(int line, const UString& what) const {
   throw EReadError(u"Error reading the window description, line " +
                    platform::IntToText(line) + u": " + what);
 }
@@ -176,6 +180,7 @@ PropValue TReader::ReadValue() {
 }
 
 void TReader::ReadComponent(TComponent* root, TComponent* existing_root) {
+  const int record_line = Peek().kind == Token::kEnd ? 1 : Peek().line;
   uint32_t flags = 0;
   int child_pos = 0;
   ReadPrefix(flags, child_pos);
@@ -188,23 +193,28 @@ void TReader::ReadComponent(TComponent* root, TComponent* existing_root) {
     component = existing_root;
     bool known = false;
     for (const UString& c : component->ClassChain()) known = known || Is(c, class_name);
-    if (!known) Fail(u"the description of " + class_name + u" does not apply to " + component->ClassName());
+    if (!known) {
+      FailAt(record_line, u"the description of " + class_name + u" does not apply to " +
+                              component->ClassName());
+    }
     component->Name = name;
   } else if (flags & ffInherited) {
     component = root->FindComponent(name);
-    if (component == nullptr) Fail(u"the window has no component named " + name);
+    if (component == nullptr) FailAt(record_line, u"the window has no component named " + name);
     if (!Is(component->ClassName(), class_name)) {
-      Fail(name + u" is a " + component->ClassName() + u", not a " + class_name);
+      FailAt(record_line, name + u" is a " + component->ClassName() + u", not a " + class_name);
     }
   } else {
-    if (root->FindComponent(name) != nullptr) Fail(u"a component named " + name + u" exists already");
+    if (root->FindComponent(name) != nullptr) {
+      FailAt(record_line, u"a component named " + name + u" exists already");
+    }
     try {
       std::unique_ptr<TComponent> made = CreateComponent(class_name, root);
       made->Name = name;
       component = made.get();
       root->InsertComponent(std::move(made));
     } catch (const EReadError& e) {
-      Fail(e.Message());
+      FailAt(record_line, e.Message());
     }
   }
 

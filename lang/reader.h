@@ -59,6 +59,7 @@ class TReader {
   const Token& Peek() const;
   Token Next();
   [[noreturn]] void Fail(const UString& what) const;
+  [[noreturn]] void FailAt(int line, const UString& what) const;
   UString ExpectIdent();
   void Expect(char16_t symbol);
   void ReadComponent(TComponent* root, TComponent* existing_root);

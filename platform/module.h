@@ -8,8 +8,10 @@ namespace platform {
 // The separator of folders in paths: a backslash on Windows, "/" on Linux.
 #ifdef _WIN32
 constexpr char16_t kPathSeparator = u'\\';
+constexpr char16_t kPathSeparatorString[] = u"\\";
 #else
 constexpr char16_t kPathSeparator = u'/';
+constexpr char16_t kPathSeparatorString[] = u"/";
 #endif
 
 // The full path of the program's executable file; empty if the system cannot

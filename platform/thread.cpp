@@ -8,8 +8,10 @@
 namespace platform {
 namespace {
 
-std::mutex g_mutex;
-std::condition_variable g_cv;
+// Never destroyed: a detached thread may still be finishing while the
+// program exits.
+std::mutex& g_mutex = *new std::mutex;
+std::condition_variable& g_cv = *new std::condition_variable;
 int g_running = 0;
 
 }  // namespace
@@ -68,10 +70,10 @@ void TThread::ThreadMain() {
     thread_.detach();
     delete this;
   }
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    --g_running;
-  }
+  // Notified under the lock: once WaitForAll sees the count drop, this
+  // thread touches nothing of the program any more.
+  std::lock_guard<std::mutex> lock(g_mutex);
+  --g_running;
   g_cv.notify_all();
 }
 

@@ -51,6 +51,7 @@ class GtkForm : public NativeForm {
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
     g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
     g_signal_connect(window_, "notify::is-active", G_CALLBACK(OnActive), this);
+    g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(window_),
                                               GTK_STYLE_PROVIDER(css_),
@@ -147,6 +148,13 @@ class GtkForm : public NativeForm {
   static void OnDestroy(GtkWidget*, gpointer self) {
     static_cast<GtkForm*>(self)->window_ = nullptr;
     gtk_main_quit();
+  }
+  static void OnRealize(GtkWidget* w, gpointer) {
+    // A tool window's frame: a caption bar with a close box only.
+    GdkWindow* gw = gtk_widget_get_window(w);
+    gdk_window_set_functions(gw, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+    gdk_window_set_decorations(gw, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER |
+                                                                  GDK_DECOR_TITLE));
   }
   static void OnActive(GObject* w, GParamSpec*, gpointer self) {
     if (gtk_window_is_active(GTK_WINDOW(w))) static_cast<GtkForm*>(self)->events_->Activated();
@@ -258,6 +266,8 @@ class Memo : public NativeMemo, GtkControlBase {
     GtkTextBuffer* buf = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_));
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(buf, &end);
+    // The start of the last line: down to the bottom, but not to the right.
+    gtk_text_iter_set_line_offset(&end, 0);
     gtk_text_buffer_move_mark(buf, end_mark_, &end);
     gtk_text_view_scroll_mark_onscreen(GTK_TEXT_VIEW(view_), end_mark_);
   }

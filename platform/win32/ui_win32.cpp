@@ -2,6 +2,7 @@
 // no task-bar entry, and standard STATIC, BUTTON and EDIT controls placed by
 // pixel.
 #include <windows.h>
+#undef MessageBox  // Toolkit::MessageBox is not the macro
 
 #include <memory>
 #include <string>
@@ -339,7 +340,7 @@ class Win32Toolkit : public Toolkit {
  private:
   void Box(UStringView caption, UStringView text, UINT flags) {
     HWND owner = main_ != nullptr ? main_->hwnd() : nullptr;
-    MessageBoxW(owner, W(text).c_str(), W(caption).c_str(), flags | MB_TOPMOST);
+    ::MessageBoxW(owner, W(text).c_str(), W(caption).c_str(), flags | MB_TOPMOST);
   }
 
   Win32Form* main_ = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -46,6 +47,26 @@ class TempDir {
   std::string path_;
 };
 
+// Holds a file open for writing, as another program would, so that
+// nobody else may write it (Linux: an exclusive lock on it).
+class ExclusiveWriter {
+ public:
+  explicit ExclusiveWriter(const std::string& path);
+  ~ExclusiveWriter();
+  ExclusiveWriter(const ExclusiveWriter&) = delete;
+  ExclusiveWriter& operator=(const ExclusiveWriter&) = delete;
+
+ private:
+  void* handle_ = nullptr;
+  int fd_ = -1;
+};
+
+// path + separator + name.
+std::string Join(const std::string& path, const std::string& name);
+void MakeDir(const std::string& path);
+bool PathExists(const std::string& path);
+// The names in a folder, sorted, without . and ..
+std::vector<std::string> ListDir(const std::string& path);
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <dirent.h>
 #include <ftw.h>
+#include <algorithm>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -69,6 +74,35 @@ std::string ReadFileBytes(const std::string& path) {
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
+}
+
+ExclusiveWriter::ExclusiveWriter(const std::string& path) {
+  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ >= 0) flock(fd_, LOCK_EX);
+}
+
+ExclusiveWriter::~ExclusiveWriter() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string Join(const std::string& path, const std::string& name) { return path + "/" + name; }
+void MakeDir(const std::string& path) { mkdir(path.c_str(), 0755); }
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(path.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -89,6 +90,39 @@ std::string ReadFileBytes(const std::string& path) {
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
+}
+
+ExclusiveWriter::ExclusiveWriter(const std::string& path) {
+  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  handle_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+ExclusiveWriter::~ExclusiveWriter() {
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+std::string Join(const std::string& path, const std::string& name) { return path + "\\" + name; }
+void MakeDir(const std::string& path) { CreateDirectoryW(Widen(path).c_str(), nullptr); }
+bool PathExists(const std::string& path) {
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((Widen(path) + L"\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring n = fd.cFileName;
+      if (n != L"." && n != L"..") {
+        names.push_back(platform::Utf16ToUtf8(platform::UString(n.begin(), n.end())));
+      }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testing_support

@@ -1,0 +1,170 @@
+// Exchanging and deleting files, on real files, with faults injected
+// through the system seam.
+#include <gtest/gtest.h>
+
+#include "platform/module.h"
+#include "tests/support/harness.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using platform::UString;
+using testing_support::Harness;
+using testing_support::Join;
+using testing_support::PathExists;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+const UString kSep = platform::kPathSeparatorString;
+
+class ExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = Join(dir_.Path(), "app");
+    dl_ = Join(dir_.Path(), "dl");
+    testing_support::MakeDir(app_);
+    testing_support::MakeDir(dl_);
+    h_ = std::make_unique<Harness>(dir_.Path());
+    h_->exec->Exe_Path = A();
+    h_->exec->User_Path = D();
+  }
+  UString A() const { return U(app_) + kSep; }
+  UString D() const { return U(dl_) + kSep; }
+  std::vector<UString> Exchange(const UString& name) {
+    h_->screen.lines.clear();
+    h_->OnWorker([&] { h_->exec->ExchangeFile(name); });
+    return h_->screen.lines;
+  }
+
+  TempDir dir_;
+  std::string app_, dl_;
+  std::unique_ptr<Harness> h_;
+};
+
+TEST_F(ExchangeTest, SixLinesWhenBackupAndInstalledFileExist) {
+  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  WriteFileBytes(Join(app_, "a.dll.old"), "v0");
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  EXPECT_EQ(Exchange(u"a.dll"),
+            (std::vector<UString>{u"Effacé : " + A() + u"a.dll.old", u"Effacé...",
+                                  u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
+                                  u"Renommé...",
+                                  u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll",
+                                  u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v1");
+  EXPECT_EQ(ReadFileBytes(Join(dl_, "a.dll")), "v2");
+}
+
+TEST_F(ExchangeTest, ANameNewToTheInstallation) {
+  WriteFileBytes(Join(dl_, "new.dll"), "n");
+  EXPECT_EQ(Exchange(u"new.dll"),
+            (std::vector<UString>{u"N'existe pas [non fatal] : " + A() + u"new.dll",
+                                  u"Copie le fichier : " + D() + u"new.dll en " + A() + u"new.dll",
+                                  u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(app_, "new.dll")), "n");
+}
+
+TEST_F(ExchangeTest, AMissingSubFolderIsNotCreated) {
+  testing_support::MakeDir(Join(dl_, "sub"));
+  WriteFileBytes(Join(dl_, Join("sub", "x.dll")), "x");
+  const UString name = u"sub" + kSep + u"x.dll";
+  const auto lines = Exchange(name);
+  EXPECT_EQ(lines.back(), u"Ne peut copier :" + D() + name);
+  EXPECT_FALSE(PathExists(Join(app_, "sub")));
+}
+
+TEST_F(ExchangeTest, TheSameNameTwiceLeavesTheNewFileInBothPlaces) {
+  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  Exchange(u"a.dll");
+  Exchange(u"a.dll");
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v2");
+}
+
+TEST_F(ExchangeTest, ABackupThatCannotBeDeleted) {
+  // Rename never replaces, so the old generation stays; the copy still
+  // installs the new file.
+  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  WriteFileBytes(Join(app_, "a.dll.old"), "v0");
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  h_->sys.fail_delete = true;
+  EXPECT_EQ(Exchange(u"a.dll"),
+            (std::vector<UString>{u"Effacé : " + A() + u"a.dll.old",
+                                  u"Effacement de " + A() + u"a.dll.old a échoué..",
+                                  u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
+                                  u"Ne peut renomer : " + A() + u"a.dll",
+                                  u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll",
+                                  u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v0");
+}
+
+// When the installed file went to its backup name and nothing new came in,
+// it is put back, so the installation keeps a working file.
+TEST_F(ExchangeTest, NothingInstalledPutsTheBackupBack) {
+  const struct {
+    const char* what;
+    bool fail_copy;
+    bool downloaded;
+    const char16_t* last_phase;  // the line of phase 3 that failed
+  } cases[] = {
+      {"copy refused (disk full)", true, true, u"Ne peut copier :"},
+      {"downloaded file gone", false, false, u"N'existe pas [non fatal] : "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(Join(app_, "a.dll"), "v1");
+    if (c.downloaded) WriteFileBytes(Join(dl_, "a.dll"), "v2");
+    h_->sys.fail_copy = c.fail_copy;
+    const auto lines = Exchange(u"a.dll");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].substr(0, UString(c.last_phase).size()), c.last_phase);
+    EXPECT_EQ(lines.back(), u"Remis en place : " + A() + u"a.dll.old en " + A() + u"a.dll");
+    EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v1");
+    EXPECT_FALSE(PathExists(Join(app_, "a.dll.old")));
+    std::remove(Join(dl_, "a.dll").c_str());
+  }
+}
+
+TEST_F(ExchangeTest, SameFolderForBothPutsTheBackupBack) {
+  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  h_->exec->User_Path = A();
+  const auto lines = Exchange(u"a.dll");
+  EXPECT_EQ(lines[2], u"N'existe pas [non fatal] : " + A() + u"a.dll");
+  EXPECT_EQ(lines.back(), u"Remis en place : " + A() + u"a.dll.old en " + A() + u"a.dll");
+  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v1");
+}
+
+TEST_F(ExchangeTest, AFailedCopyLeavesNoPartFileBehind) {
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  testing_support::MakeDir(Join(app_, "a.dll"));  // a folder where the file should go
+  Exchange(u"a.dll");
+  // Only the folder is there: no temporary file was left.
+  EXPECT_EQ(testing_support::ListDir(app_), std::vector<std::string>{"a.dll"});
+  EXPECT_EQ(h_->screen.lines.back(), u"Ne peut copier :" + D() + u"a.dll");
+}
+
+TEST_F(ExchangeTest, Deletion) {
+  WriteFileBytes(Join(app_, "old.dll"), "x");
+  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"old.dll"); });
+  EXPECT_EQ(h_->screen.lines, std::vector<UString>{u"Effacé : " + A() + u"old.dll"});
+  EXPECT_FALSE(PathExists(Join(app_, "old.dll")));
+
+  h_->screen.lines.clear();
+  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"old.dll"); });
+  EXPECT_TRUE(h_->screen.lines.empty());
+
+  WriteFileBytes(Join(app_, "kept.dll"), "x");
+  h_->sys.fail_delete = true;
+  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"kept.dll"); });
+  EXPECT_EQ(h_->screen.lines,
+            (std::vector<UString>{u"Effacé : " + A() + u"kept.dll",
+                                  u"Effacement de " + A() + u"kept.dll a échoué.."}));
+  EXPECT_TRUE(PathExists(Join(app_, "kept.dll")));
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Reading the release manifest, on real files and the real configuration
+// store.
+#include <gtest/gtest.h>
+
+#include "config/r_register.h"
+#include "platform/module.h"
+#include "tests/support/harness.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using platform::UString;
+using testing_support::Harness;
+using testing_support::Join;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+const UString kSep = platform::kPathSeparatorString;
+
+class ManifestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!hive_.Usable()) GTEST_SKIP() << "no scratch hive here";
+    dl_ = Join(dir_.Path(), "dl");
+    testing_support::MakeDir(dl_);
+    h_ = std::make_unique<Harness>(dir_.Path());
+    h_->exec->User_Path = U(dl_) + kSep;
+  }
+  void File(const std::string& name, const std::string& bytes, bool record = true) {
+    WriteFileBytes(Join(dl_, name), bytes);
+    if (record) Size(name.substr(name.find_last_of("/\\") + 1), static_cast<int64_t>(bytes.size()));
+  }
+  static void Size(const std::string& name, int64_t size) {
+    config::TDatabaseRegistry store;
+    store.WriteCFGtoRegister(u"\\Updates\\files", config::Variant(size), U(name));
+  }
+  void Manifest(const std::string& text) { WriteFileBytes(Join(dl_, "current_release.txt"), text); }
+  // Reads [LocalFiles] with the size check; answers the list.
+  std::vector<UString> Read(const UString& key = u"[LocalFiles]", bool sizes = true,
+                            std::vector<UString> list = {}) {
+    h_->OnWorker([&] { h_->exec->LoadFilesToReplace(D(), key, u"[end]", list, sizes); });
+    return list;
+  }
+  UString D() const { return U(dl_) + kSep; }
+
+  testing_support::ScratchHive hive_;
+  TempDir dir_;
+  std::string dl_;
+  std::unique_ptr<Harness> h_;
+};
+
+TEST_F(ManifestTest, TheWorkedExample) {
+  testing_support::MakeDir(Join(dl_, "lib"));
+  testing_support::MakeDir(Join(dl_, "help"));
+  File("viewer.exe", "viewer");
+  File(Join("lib", "engine.dll"), "engine!");
+  File(Join("help", "guide fr.pdf"), "pdf");
+  File("UPDATE.EXE", "upd");
+  Manifest(
+      "Release 4.2\r\n[LocalFiles]\r\n\"viewer.exe\"\r\n  lib\\engine.dll\t\r\n\r\n"
+      "\\help\\guide fr.pdf\r\nUPDATE.EXE\r\n[localfiles]\r\n[End]\r\n[DeleteLocalFiles]\r\n"
+      "old.dll\r\n[end]\r\n");
+  const UString s = kSep;
+  EXPECT_EQ(Read(), (std::vector<UString>{u"viewer.exe", u"lib" + s + u"engine.dll",
+                                          u"help" + s + u"guide fr.pdf", u"UPDATE.EXE"}));
+  EXPECT_EQ(h_->screen.lines,
+            (std::vector<UString>{u"Début de section ->[LocalFiles]", u"Ajouté : " + D() + u"viewer.exe",
+                                  u"Ajouté : " + D() + u"lib" + s + u"engine.dll",
+                                  u"Ajouté : " + D() + u"help" + s + u"guide fr.pdf",
+                                  u"Ajouté : " + D() + u"UPDATE.EXE",
+                                  u"Erreur fichier non trouvé ->" + D() + u"[localfiles]",
+                                  u"Fin de section ->[end]"}));
+  EXPECT_TRUE(h_->screen.messages.empty());
+
+  // The deletion section, checked in another folder, no sizes.
+  const std::string app = Join(dir_.Path(), "app");
+  testing_support::MakeDir(app);
+  WriteFileBytes(Join(app, "old.dll"), "x");
+  h_->screen.lines.clear();
+  std::vector<UString> list;
+  h_->OnWorker([&] {
+    h_->exec->LoadFilesToReplace(U(app) + kSep, u"[DeleteLocalFiles]", u"[end]", list, false);
+  });
+  EXPECT_EQ(list, std::vector<UString>{u"old.dll"});
+  EXPECT_EQ(h_->screen.lines.size(), 3u);
+}
+
+TEST_F(ManifestTest, LinesKeysAndEntries) {
+  File("a.dll", "a");
+  File("b.dll", "bb");
+  const struct {
+    const char* what;
+    std::string manifest;
+    std::vector<UString> list;
+  } cases[] = {
+      {"empty manifest", "", {}},
+      {"no begin key", "a.dll\n[end]\n", {}},
+      {"keys in other case with blanks", "  [localFILES] \t\na.dll\n  [END]\t\nb.dll\n", {u"a.dll"}},
+      {"a quoted key is an entry", "[LocalFiles]\n\"[end]\"\na.dll\n[end]\n", {u"a.dll"}},
+      {"never closed", "[LocalFiles]\na.dll\n[DeleteLocalFiles]\nb.dll\n", {u"a.dll", u"b.dll"}},
+      {"two sections", "[LocalFiles]\na.dll\n[end]\nx\n[LocalFiles]\nb.dll\n[end]\n",
+       {u"a.dll", u"b.dll"}},
+      {"duplicates kept", "[LocalFiles]\na.dll\na.dll\n[end]\n", {u"a.dll", u"a.dll"}},
+      {"LF, lone CR dropped", "[LocalFiles]\nb.d\rll\na.dll", {u"b.dll", u"a.dll"}},
+      {"0x1A ends the text", "[LocalFiles]\na.dll\x1A\nb.dll\n", {u"a.dll"}},
+      {"a UTF-8 mark is part of the first line", "\xEF\xBB\xBF[LocalFiles]\na.dll\n[end]\n", {}},
+      {"quotes anywhere", "[LocalFiles]\n a\".\"dll \n\"\"b.dll\"\n[end]\n", {u"a.dll", u"b.dll"}},
+      {"two leading separators keep one", "[LocalFiles]\n\\\\a.dll\n[end]\n", {kSep + u"a.dll"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Manifest(c.manifest);
+    h_->screen.lines.clear();
+    EXPECT_EQ(Read(), c.list);
+  }
+}
+
+TEST_F(ManifestTest, AnEntryOfQuotesOnlyNamesTheBareFolder) {
+  Manifest("[LocalFiles]\n \"\" \"\n[end]\n");
+  EXPECT_TRUE(Read().empty());
+  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + D());
+}
+
+TEST_F(ManifestTest, EntriesThatLeaveTheirFolderAreRefused) {
+  testing_support::MakeDir(Join(dl_, "sub"));
+  File("a.dll", "a");
+  for (const char* entry : {"..\\a.dll", "sub/../a.dll", "sub\\..\\..\\x", "C:a.dll", "..",
+                            "a.dll:stream"}) {
+    SCOPED_TRACE(entry);
+    Manifest(std::string("[LocalFiles]\n") + entry + "\n[end]\n");
+    h_->screen.lines.clear();
+    EXPECT_TRUE(Read().empty());
+    ASSERT_EQ(h_->screen.lines.size(), 3u);
+    EXPECT_EQ(h_->screen.lines[1].substr(0, 43), u"Entrée refusée, elle sort de son dossier : ");
+  }
+  // A name that merely contains two dots is fine.
+  File("a..b", "ab");
+  Manifest("[LocalFiles]\na..b\n[end]\n");
+  EXPECT_EQ(Read(), std::vector<UString>{u"a..b"});
+}
+
+TEST_F(ManifestTest, SizeChecks) {
+  testing_support::MakeDir(Join(dl_, "sub"));
+  File("a.dll", "aaaa", false);
+  File(Join("sub", "a.dll"), "aaaa", false);
+  File("none.dll", "n", false);
+  File("empty.dll", "", false);
+  Size("a.dll", 4);
+  Size("empty.dll", 0);
+  Size("big.dll", 3);
+  File("big.dll", "12345", false);
+  Manifest("[LocalFiles]\na.dll\nsub\\a.dll\nnone.dll\nempty.dll\nbig.dll\n[end]\n");
+  const UString s = kSep;
+  EXPECT_EQ(Read(), (std::vector<UString>{u"a.dll", u"sub" + s + u"a.dll", u"empty.dll"}));
+  const UString none =
+      u"La taille (-1/1) du fichier (" + D() + u"none.dll) ne correspond pas à la taille "
+      u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
+  const UString big =
+      u"La taille (3/5) du fichier (" + D() + u"big.dll) ne correspond pas à la taille "
+      u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
+  EXPECT_EQ(h_->screen.messages, (std::vector<UString>{none, big}));
+  // The box first, then the same text in the log.
+  EXPECT_EQ(h_->screen.lines[3], none);
+  EXPECT_EQ(h_->screen.lines[5], big);
+}
+
+TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
+  std::vector<UString> list = Read(u"[LocalFiles]", true, {u"kept before"});
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(h_->screen.messages, std::vector<UString>{u"The specified file was not found"});
+  EXPECT_EQ(h_->screen.lines,
+            std::vector<UString>{u"Erreur dans \"LoadFilesToReplace\" -> The specified file was not found"});
+}
+
+#ifndef _WIN32
+TEST_F(ManifestTest, AWindows1252ManifestReadsOnLinux) {
+  File("caf\xC3\xA9.dll", "c");
+  Manifest("[LocalFiles]\ncaf\xE9.dll\n[end]\n");
+  EXPECT_EQ(Read(), std::vector<UString>{u"café.dll"});
+}
+#endif
+
+}  // namespace

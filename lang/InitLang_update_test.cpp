@@ -1,0 +1,142 @@
+// The language selection and the switch to update.ENU, with the language file
+// that the build makes (a resource-only DLL on Windows).
+#include "lang/InitLang_update.h"
+
+#include <gtest/gtest.h>
+
+#include "config/r_register.h"
+#include "platform/files.h"
+#include "platform/hive.h"
+#include "platform/module.h"
+#include "platform/resource_file.h"
+#include "tests/support/harness.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using platform::UString;
+using testing_support::Join;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+
+class SwitchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::ReplaceResourcesInForce(nullptr);
+    english_ = ReadFileBytes(platform::Utf16ToUtf8(
+        platform::FolderOf(platform::ExecutablePath()) + u"update.ENU"));
+    ASSERT_FALSE(english_.empty()) << "update.ENU is built beside the tests";
+    h_ = std::make_unique<testing_support::Harness>(dir_.Path());
+  }
+  void TearDown() override { platform::ReplaceResourcesInForce(nullptr); }
+  UString Exe() const { return U(Join(dir_.Path(), "update.exe")); }
+  void Put(const std::string& name, const std::string& bytes) {
+    WriteFileBytes(Join(dir_.Path(), name), bytes);
+  }
+  bool English() const {
+    return platform::LoadResString(65171) == u"Update in progress..." &&
+           h_->screen.caption == u"Updating...." && h_->screen.button == u">> Details";
+  }
+  bool French() const {
+    return platform::LoadResString(65171) == u"La mise à jour est en cours ..." &&
+           h_->screen.caption == u"Mise à jour...." && h_->screen.button == u">> Détails";
+  }
+
+  testing_support::TempDir dir_;
+  std::string english_;
+  std::unique_ptr<testing_support::Harness> h_;
+};
+
+TEST_F(SwitchTest, OnlyExactlyUSSwitches) {
+  testing_support::ScratchHive hive;
+  if (!hive.Usable()) GTEST_SKIP() << "no scratch hive here";
+  Put("update.ENU", english_);
+  const struct {
+    const char16_t* stored;
+    bool english;
+  } cases[] = {{u"\"us\"", false}, {u"\" US\"", false}, {u"\"US \"", false},
+               {u"US", false},     {u"", false},        {u"\"US\"", true}};
+  for (const auto& c : cases) {
+    platform::Hive().Create(u"Software\\Vorlo\\Lang")->Write(u"Lang_selected",
+                                                            platform::RegValue::Text(c.stored));
+    lang::LanguageSelection(Exe());
+    EXPECT_EQ(English(), c.english) << platform::Utf16ToUtf8(c.stored);
+    EXPECT_EQ(French(), !c.english) << platform::Utf16ToUtf8(c.stored);
+  }
+}
+
+TEST_F(SwitchTest, WhichFileIsTaken) {
+  EXPECT_EQ(lang::SwitchResourceLanguage(1033, Exe()), nullptr);  // neither
+  EXPECT_TRUE(French());
+  Put("update.EN", english_);
+  EXPECT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);  // only .EN
+  EXPECT_TRUE(English());
+  platform::ReplaceResourcesInForce(nullptr);
+  Put("update.ENU", "not a language file");
+  // .ENU is taken before .EN: here it is damaged, and says so.
+  EXPECT_THROW(lang::SwitchResourceLanguage(1033, Exe()), platform::Exception);
+  EXPECT_FALSE(platform::LanguageFileInForce());
+}
+
+TEST_F(SwitchTest, ASecondSwitchReleasesTheFirstFile) {
+  Put("update.ENU", english_);
+  const auto* first = lang::SwitchResourceLanguage(1033, Exe());
+  ASSERT_NE(first, nullptr);
+  testing_support::TempDir other;
+  WriteFileBytes(Join(other.Path(), "update.ENU"), english_);
+  const auto* second = lang::SwitchResourceLanguage(1033, U(Join(other.Path(), "update.exe")));
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(English());
+  // The first file is no longer in use.
+  EXPECT_TRUE(platform::DeleteFileAt(U(Join(dir_.Path(), "update.ENU"))));
+}
+
+TEST_F(SwitchTest, DamagedFilesAreReportedAndKeepTheWindowFrench) {
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"truncated", english_.substr(0, english_.size() / 2)},
+      {"empty", ""},
+      {"another format", "MZ not really"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put("update.ENU", c.bytes);
+    try {
+      lang::SwitchResourceLanguage(1033, Exe());
+      ADD_FAILURE() << "no failure";
+    } catch (const platform::Exception& e) {
+      EXPECT_NE(e.Message().find(u"update.ENU cannot be used"), UString::npos);
+    }
+    EXPECT_TRUE(French());
+  }
+}
+
+#ifndef _WIN32
+// Files of the Linux format made here, for what the built file does not show.
+TEST_F(SwitchTest, TextsWithoutADescription) {
+  platform::ResourceFileContents c;
+  c.texts[65171] = u"Update in progress...";
+  Put("update.ENU", platform::PackResourceFile(c));
+  ASSERT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
+  EXPECT_EQ(platform::LoadResString(65171), u"Update in progress...");
+  EXPECT_EQ(platform::LoadResString(65174), u"");  // a text the file lacks reads as empty
+  EXPECT_EQ(h_->screen.caption, u"Mise à jour....");
+}
+
+TEST_F(SwitchTest, ADescriptionNamingAControlTheWindowLacks) {
+  platform::ResourceFileContents c;
+  c.texts[65171] = u"Update in progress...";
+  c.descriptions[u"TFORMUPDATER"] = {
+      u"TFormUpdater", "object FormUpdater : TFormUpdater\n  object Gauge : TLabel\n  end\nend\n"};
+  Put("update.ENU", platform::PackResourceFile(c));
+  EXPECT_THROW(lang::SwitchResourceLanguage(1033, Exe()), lang::EReadError);
+  // The texts are switched all the same; the window is as it was.
+  EXPECT_EQ(platform::LoadResString(65171), u"Update in progress...");
+}
+#endif
+
+}  // namespace
