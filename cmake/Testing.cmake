@@ -20,8 +20,10 @@ endif()
 
 # vorlo_add_test(name SOURCES a.cpp ... LIBS lib ...): one GoogleTest program,
 # registered with CTest.
+# LOCK names a resource the test must not share with another at the same
+# time (the machine's processes, for tests that start Vorlo's stand-in).
 function(vorlo_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   # Every test program carries the built-in texts and window description.
   target_link_libraries(${name} PRIVATE ${T_LIBS} vorlo_resources vorlo_test_support GTest::gtest
@@ -29,6 +31,11 @@ function(vorlo_add_test name)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+    if(T_LOCK)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${T_LOCK})
+    endif()
+  elseif(T_LOCK)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 RESOURCE_LOCK ${T_LOCK})
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
@@ -36,6 +43,7 @@ endfunction()
 
 add_library(vorlo_test_support STATIC
   ${PROJECT_SOURCE_DIR}/tests/support/main.cpp
-  ${PROJECT_SOURCE_DIR}/tests/support/scratch_${VORLO_PLATFORM}.cpp)
+  ${PROJECT_SOURCE_DIR}/tests/support/scratch_${VORLO_PLATFORM}.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/child_${VORLO_PLATFORM}.cpp)
 target_link_libraries(vorlo_test_support PUBLIC vorlo_platform GTest::gtest
                       PRIVATE vorlo_warnings vorlo_defs)

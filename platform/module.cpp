@@ -4,7 +4,7 @@ namespace platform {
 
 UString FolderOf(UStringView path) {
 #ifdef _WIN32
-  const size_t pos = path.find_last_of(u"\\:");
+  const size_t pos = path.find_last_of(u"\\/:");
 #else
   const size_t pos = path.rfind(kPathSeparator);
 #endif

@@ -48,7 +48,17 @@ class Memo : public NativeMemo {
     if (!first_) text_ += u"\n";
     first_ = false;
     text_ += line;
-    PrintOut(UString(line) + u"\n");
+    // A line break inside a text starts a new line, as in the log view.
+    UString shown;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == u'\r') {
+        if (i + 1 < line.size() && line[i + 1] == u'\n') continue;
+        shown.push_back(u'\n');
+      } else {
+        shown.push_back(line[i]);
+      }
+    }
+    PrintOut(shown + u"\n");
   }
   void ScrollToBottom() override {}
   UString Text() override { return text_; }

@@ -214,8 +214,21 @@ int ShellLaunch(void*, UStringView target, UStringView directory) {
     struct stat ds;
     if (stat(dir.c_str(), &ds) != 0 || !S_ISDIR(ds.st_mode)) return 3;
   }
-  // An executable file runs itself; anything else opens with its program.
-  const bool executable = S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0;
+  // A program (executable, or a binary or script by its first bytes, so that
+  // one that lost its execute permission is refused as a program) runs
+  // itself; anything else opens with the program for its kind.
+  bool executable = S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0;
+  if (S_ISREG(st.st_mode) && !executable) {
+    std::string head;
+    char buf[4] = {};
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      const ssize_t n = read(fd, buf, sizeof buf);
+      close(fd);
+      head.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    }
+    executable = head == "\x7F" "ELF" || head.compare(0, 2, "#!") == 0;
+  }
   std::vector<std::string> args;
   if (executable) {
     args = {file};

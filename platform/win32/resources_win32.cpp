@@ -2,6 +2,7 @@
 // DLLs loaded as data files.
 #include <windows.h>
 
+#include "platform/files.h"
 #include "platform/resources.h"
 
 namespace platform {
@@ -41,6 +42,43 @@ class ModuleResources : public ResourceModule {
   bool owned_;
 };
 
+uint32_t Le32(const std::string& b, size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(b[at]) |
+                               (static_cast<unsigned char>(b[at + 1]) << 8) |
+                               (static_cast<unsigned char>(b[at + 2]) << 16) |
+                               (static_cast<unsigned char>(b[at + 3]) << 24));
+}
+
+uint16_t Le16(const std::string& b, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) |
+                               (static_cast<unsigned char>(b[at + 1]) << 8));
+}
+
+// Whether the file is a whole PE image: headers and every section's data
+// within the file. A truncated module loads as a data file all the same, and
+// reading its resources would then fault.
+bool WholePeFile(UStringView path) {
+  std::string b;
+  if (!ReadWholeFile(path, &b, nullptr) || b.size() < 0x40 || b[0] != 'M' || b[1] != 'Z') {
+    return false;
+  }
+  const size_t pe = Le32(b, 0x3C);
+  if (pe > b.size() || b.size() - pe < 24 || b.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+    return false;
+  }
+  const size_t sections = Le16(b, pe + 6);
+  const size_t optional = Le16(b, pe + 20);
+  const size_t table = pe + 24 + optional;
+  if (table > b.size() || (b.size() - table) / 40 < sections) return false;
+  for (size_t i = 0; i < sections; ++i) {
+    const size_t s = table + 40 * i;
+    const uint64_t raw_size = Le32(b, s + 16);
+    const uint64_t raw_at = Le32(b, s + 20);
+    if (raw_at + raw_size > b.size()) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const ResourceModule& BuiltInResources() {
@@ -49,6 +87,7 @@ const ResourceModule& BuiltInResources() {
 }
 
 std::unique_ptr<ResourceModule> LoadResourceFile(UStringView path) {
+  if (!WholePeFile(path)) return nullptr;
   const std::wstring p(path.begin(), path.end());
   HMODULE m = LoadLibraryExW(p.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (m == nullptr) return nullptr;

@@ -1,0 +1,111 @@
+// Whether Vorlo runs: the object vorlo-sim holds while it runs, and the
+// process list, with real processes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/exception.h"
+#include "platform/process.h"
+#include "tests/support/child.h"
+#include "tests/support/scratch.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+using platform::UString;
+using testing_support::ChildProcess;
+using testing_support::Join;
+
+#ifdef _WIN32
+const char kSim[] = "vorlo-sim.exe";
+#else
+const char kSim[] = "vorlo-sim";
+#endif
+
+UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+
+// Waits until `pred` holds, for up to ten seconds.
+template <class P>
+bool Eventually(P pred) {
+  for (int i = 0; i < 200; ++i) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return pred();
+}
+
+class DetectionTest : public ::testing::Test {
+ protected:
+  // Starts vorlo-sim under `name` in the test's folder, holding for a minute.
+  std::unique_ptr<ChildProcess> Hold(const std::string& name) {
+    const std::string path = Join(dir_.Path(), name);
+    testing_support::CopyProgram(testing_support::ProgramFolder() + kSim, path);
+    auto child = std::make_unique<ChildProcess>(path, std::vector<std::string>{"--hold", "60"});
+    EXPECT_TRUE(child->Started());
+    return child;
+  }
+  UString Path(const std::string& name) const { return U(Join(dir_.Path(), name)); }
+  testing_support::TempDir dir_;
+};
+
+TEST_F(DetectionTest, TheObjectOfARunningHolderWithTheSameCase) {
+  ASSERT_FALSE(platform::ProcessExists(u"vorlo.exe")) << "another vorlo.exe runs on this machine";
+  auto sim = Hold("stand-in.exe");
+  EXPECT_TRUE(Eventually([&] { return platform::IsApplicationRunning(Path("stand-in.exe")); }));
+  // Another case names another object; the process is not called vorlo.exe.
+  EXPECT_FALSE(platform::IsApplicationRunning(Path("STAND-IN.exe")));
+  sim->Kill();  // SIGKILL: the object goes with its holder
+  EXPECT_TRUE(Eventually([&] { return !platform::IsApplicationRunning(Path("stand-in.exe")); }));
+}
+
+TEST_F(DetectionTest, TheProcessListDecidesWhenTheObjectMisses) {
+  auto sim = Hold("VORLO.EXE");
+  EXPECT_TRUE(Eventually([] { return platform::ProcessExists(u"vorlo.exe"); }));
+  // Any path: the object test misses, the process named VORLO.EXE is found.
+  EXPECT_TRUE(platform::IsApplicationRunning(Path("elsewhere.exe")));
+}
+
+TEST_F(DetectionTest, NamesThatOnlyLookAlike) {
+  auto bak = Hold("vorlo.exe.bak");
+  auto my = Hold("myvorlo.exe");
+  EXPECT_TRUE(Eventually([] { return platform::ProcessExists(u"myvorlo.exe"); }));
+  EXPECT_TRUE(platform::ProcessExists(u"MYVORLO.EXE"));
+  EXPECT_FALSE(platform::ProcessExists(u"vorlo.exe"));
+}
+
+TEST_F(DetectionTest, TwoChecksInARowLeaveNothingBehind) {
+  const UString path = Path("never-started.exe");
+  EXPECT_FALSE(platform::IsApplicationRunning(path));
+  EXPECT_FALSE(platform::IsApplicationRunning(path));
+  platform::RunningMarker marker(path);  // the name is free again
+  EXPECT_TRUE(marker.Held());
+  EXPECT_TRUE(platform::IsApplicationRunning(path));
+}
+
+TEST(ObjectName, EveryBackslashGoes) {
+  EXPECT_EQ(platform::RunningObjectName(u"C:\\Programs\\Vorlo\\vorlo.exe"),
+            u"C:ProgramsVorlovorlo.exe");
+  EXPECT_EQ(platform::RunningObjectName(u"/opt/a b/vorlo.exe"), u"/opt/a b/vorlo.exe");
+}
+
+#ifdef _WIN32
+TEST(Detection, AnObjectOfAnotherKindIsASystemError) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"C:AppVorlovorlo.exe");
+  ASSERT_NE(mutex, nullptr);
+  try {
+    platform::IsApplicationRunning(u"C:\\App\\Vorlo\\vorlo.exe");
+    ADD_FAILURE() << "no failure";
+  } catch (const platform::Exception& e) {
+    const UString head = u"System Error.  Code: 6.\r\n";
+    EXPECT_EQ(e.Message().substr(0, head.size()), head);
+    EXPECT_GT(e.Message().size(), head.size());  // the system's own words follow
+  }
+  CloseHandle(mutex);
+}
+#endif
+
+}  // namespace
