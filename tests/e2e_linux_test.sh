@@ -112,6 +112,15 @@ check "a bad format: the log line" \
   "$(printf '%s\n' "$out" | tail -n 1)"
 check_contains "and the message" "message: Ne peut démarrer l'application : ${a}vorlo.exe" "$err"
 
+echo "== terminal: a damaged language file"
+setup badlang
+"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+printf 'damaged' > "$t/update.ENU"
+run_terminal
+check "exit status" 0 "$rc"
+check "reported, and no run" "message: The language file $t/update.ENU cannot be used: it is damaged or not a language file." "$err"
+check "nothing touched" "$(md5sum < "$bin/vorlo-sim")" "$(md5sum < "$a/vorlo.exe")"
+
 echo "== window: the run in GTK under Xvfb"
 start_display || exit 1
 setup window
@@ -144,6 +153,22 @@ rc=$?
 check "the window closed itself; exit status" 0 "$rc"
 check "update.log after the window run" "$(worked_example_lines "$a" "$d" | tail -n 20)" \
   "$(log_texts "$t/update.log" | tail -n 20)"
+
+echo "== window: in English"
+setup english
+"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+cp "$bin/update.ENU" "$t/"
+"$t/update" >/dev/null 2>&1 &
+updater=$!
+wid=$(wait_window 'Updating')
+check "the English window appears" yes "$([ -n "$wid" ] && echo yes || echo no)"
+[ -n "$wid" ] && has_content "$wid" "$t/shot-en.png" >/dev/null
+for _ in $(seq 100); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
+kill $updater 2>/dev/null
+wait $updater
+check "exit status" 0 "$?"
+check "English in update.log" "Destination folder: [$a]" "$(log_texts "$t/update.log" | head -n 1)"
+check "to the end" "Done." "$(log_texts "$t/update.log" | tail -n 2 | head -n 1)"
 
 echo "== window: a failure keeps the window open"
 setup window_failure

@@ -56,7 +56,7 @@ const char16_t kHelp[] =
     u"       UTF-16LE with a byte-order mark, import also reads UTF-8\n"
     u"\n"
     u"Example:\n"
-    u"  vorlo-reg add HKCU\\Software\\Vorlo\\Updates /v ExecPath /t REG_SZ "
+    u"  vorlo-reg add 'HKCU\\Software\\Vorlo\\Updates' /v ExecPath /t REG_SZ "
     u"/d '\"/opt/vorlo/\"' /f\n";
 
 // Asks a yes/no question when standard input is a terminal; elsewhere the
