@@ -15,8 +15,8 @@ using testing_support::Join;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
-UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
-const UString kSep = platform::kPathSeparatorString;
+using testing_support::kSep;
+using testing_support::U;
 
 class ManifestTest : public ::testing::Test {
  protected:

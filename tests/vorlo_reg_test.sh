@@ -8,15 +8,7 @@ export XDG_CONFIG_HOME=$(mktemp -d)
 work=$(mktemp -d)
 trap 'rm -rf "$XDG_CONFIG_HOME" "$work"' EXIT
 
-fails=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-    fails=$((fails + 1))
-  else
-    printf 'ok   %s\n' "$1"
-  fi
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 K='HKCU\Software\Vorlo\Updates'
 
@@ -63,5 +55,4 @@ if command -v script >/dev/null; then
   check "answering yes deletes it" "1" "$("$reg" query "$K" /v n >/dev/null 2>&1; echo $?)"
 fi
 
-echo "$fails failed"
-[ $fails -eq 0 ]
+finish

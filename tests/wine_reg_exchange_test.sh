@@ -14,15 +14,7 @@ export XDG_CONFIG_HOME=$(mktemp -d)
 work=$(mktemp -d)
 trap 'rm -rf "$XDG_CONFIG_HOME" "$work"' EXIT
 
-fails=0
-check() {
-  if [ "$2" != "$3" ]; then
-    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-    fails=$((fails + 1))
-  else
-    printf 'ok   %s\n' "$1"
-  fi
-}
+. "$(dirname "$0")/e2e_lib.sh"
 wreg() { "$WINE64" reg "$@" 2>&1 | tr -d '\r'; }
 wprobe() { "$WINE64" "$win/store_probe.exe" "$@" 2>&1 | tr -d '\r'; }
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -58,5 +50,4 @@ check "and a size with a blank in its name" "42" "$("$linux/store_probe" '\Updat
 check "and the folder with its accent" 'C:\Dl\é\' "$("$linux/store_probe" '\Updates' FilesPath 256)"
 check "and the binary value" "    b    REG_BINARY    00FF7F" "$("$linux/vorlo-reg" query 'HKCU\Software\Vorlo\Updates' /v b | grep REG_)"
 
-echo "$fails failed"
-[ $fails -eq 0 ]
+finish

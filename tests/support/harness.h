@@ -12,12 +12,17 @@
 #include "app/main_update.h"
 #include "engine/exec.h"
 #include "lang/forms.h"
+#include "platform/module.h"
 #include "platform/system_ops.h"
 #include "platform/ui.h"
 
 namespace testing_support {
 
 using platform::UString;
+
+// Test text: UTF-8 to UTF-16, and the path separator.
+inline UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+inline const UString kSep = platform::kPathSeparatorString;
 
 // What the fake window shows, in order.
 struct Screen {
