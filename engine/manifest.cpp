@@ -33,7 +33,8 @@ std::vector<std::string> SplitManifest(const std::string& bytes) {
 }
 
 bool IsKey(const UString& line, const UString& key) {
-  return platform::UpperCase(line) == platform::UpperCase(key);
+  // Upper-casing keeps the length, so most lines are told apart without it.
+  return line.size() == key.size() && platform::UpperCase(line) == platform::UpperCase(key);
 }
 
 // An entry that would lead out of its folder: a ".." component, or a colon
@@ -44,7 +45,11 @@ bool LeavesFolder(const UString& entry) {
   while (start <= entry.size()) {
     size_t end = entry.find_first_of(u"\\/", start);
     if (end == UString::npos) end = entry.size();
-    if (platform::Trim(entry.substr(start, end - start)) == u"..") return true;
+    // The component without the blanks around it.
+    size_t b = start, e = end;
+    while (b < e && entry[b] <= 32) ++b;
+    while (e > b && entry[e - 1] <= 32) --e;
+    if (e - b == 2 && entry[b] == u'.' && entry[b + 1] == u'.') return true;
     start = end + 1;
   }
   return false;
@@ -69,6 +74,10 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
     if (!Sys->FileExists(manifest)) throw platform::Exception(u"The specified file was not found");
     if (!Sys->ReadWholeFile(manifest, &bytes, &error)) throw platform::Exception(error);
 
+    // The texts of this call, looked up once.
+    const UString added = LoadResString(65137);
+    const UString not_found = LoadResString(65145);
+    const UString refused = LoadResString(65200);
     bool open = false;
     for (const std::string& raw : SplitManifest(bytes)) {
       const UString line = platform::Trim(platform::AnsiToUtf16(raw));
@@ -100,12 +109,12 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
         entry.erase(0, 1);
       }
       if (LeavesFolder(entry)) {
-        Log = LoadResString(65200) + Path + entry;
+        Log = refused + Path + entry;
         continue;
       }
       const UString file = Path + entry;
       if (!Sys->FileExists(file)) {
-        Log = LoadResString(65145) + Path + entry;
+        Log = not_found + Path + entry;
         continue;
       }
       if (CheckForSize) {
@@ -122,7 +131,7 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
         }
       }
       FileList.push_back(entry);
-      Log = LoadResString(65137) + Path + entry;
+      Log = added + Path + entry;
     }
   } catch (const std::exception& e) {
     FileList.clear();

@@ -1,5 +1,7 @@
 #include "platform/handoff.h"
 
+#include <chrono>
+
 namespace platform {
 
 HandOff& HandOff::Instance() {
@@ -13,6 +15,16 @@ void HandOff::SetWaker(std::function<void()> waker) {
 }
 
 void HandOff::Run(const std::function<void()>& fn) {
+  const auto start = std::chrono::steady_clock::now();
+  struct Account {
+    std::atomic<long long>& total;
+    std::chrono::steady_clock::time_point start;
+    ~Account() {
+      total += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now() - start)
+                   .count();
+    }
+  } account{waited_ns_, start};
   Item item;
   item.fn = &fn;
   std::function<void()> waker;

@@ -16,6 +16,7 @@
 // once, so a worker never waits for a loop that has ended.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -51,6 +52,10 @@ class HandOff {
   // Takes hand-offs again (a new loop, in tests).
   void Reset();
 
+  // How long workers have waited in Run, in all, in nanoseconds: what the
+  // hand-offs cost the worker (for measurements).
+  long long WaitedNanoseconds() const { return waited_ns_.load(); }
+
  private:
   struct Item {
     const std::function<void()>* fn;
@@ -64,6 +69,7 @@ class HandOff {
   std::deque<Item*> queue_;
   std::function<void()> waker_;
   bool abandoned_ = false;
+  std::atomic<long long> waited_ns_{0};
 };
 
 }  // namespace platform

@@ -1,0 +1,349 @@
+// vorlo-bench: the measured parts of the updater, one per command, for
+// scripts/bench. Each command prints "RESULT name value" lines on standard
+// error (seconds unless the name says otherwise); standard output carries
+// what the program itself shows (the terminal front end's log lines).
+//
+//   vorlo-bench copy SRC DST              the copy of an exchange, into place
+//   vorlo-bench stage DL APP              the exchange stage, terminal front end
+//   vorlo-bench manifest DL               reading [LocalFiles], no size check
+//   vorlo-bench stat-list DL              stat of every file the manifest names
+//   vorlo-bench detect PATH               one running-application check
+//   vorlo-bench lines N                   N log lines into the window's view
+//   vorlo-bench time CMD [ARG...]         wall time of a command
+//   vorlo-bench peak CMD [ARG...]         peak memory of a command (KiB)
+//   vorlo-bench first-status DIR CMD...   start to the first status line of update
+//   vorlo-bench gtk-label                 a GTK window with one label, shown, then exit
+//   vorlo-bench make-release DIR N BYTES  N files (fNNNN.dat in d00..d99) and their manifest
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/main_update.h"
+#include "engine/exec.h"
+#include "platform/files.h"
+#include "platform/handoff.h"
+#include "platform/process.h"
+#include "platform/system_ops.h"
+#include "platform/ui.h"
+
+#ifndef _WIN32
+#include <gtk/gtk.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include "platform/console/ui_console.h"
+extern char** environ;
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using platform::UString;
+
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+void Result(const char* name, double value) { std::fprintf(stderr, "RESULT %s %.9f\n", name, value); }
+
+UString U(const char* s) { return platform::Utf8ToUtf16(s); }
+
+// The real system, with the time spent appending to update.log counted.
+class CountingSystem : public platform::SystemOps {
+ public:
+  bool AppendToSharedFile(platform::UStringView path, std::string_view bytes) override {
+    const auto t = Clock::now();
+    const bool ok = SystemOps::AppendToSharedFile(path, bytes);
+    log_seconds += Since(t);
+    return ok;
+  }
+  UString ExecutablePath() override { return exe; }
+  double log_seconds = 0;
+  UString exe;
+};
+
+#ifndef _WIN32
+// A worker thread running `body`.
+class BenchWorker : public platform::TThread {
+ public:
+  explicit BenchWorker(std::function<void()> body) : body_(std::move(body)) {}
+
+ protected:
+  void Execute() override { body_(); }
+
+ private:
+  std::function<void()> body_;
+};
+
+// A window (not shown) and the updater's worker object, never started: `body`
+// runs on a thread of its own while this thread runs the terminal front
+// end's loop, which serves the hand-offs as the program does.
+void OnWorker(lang::TApplication& app, const std::function<void(TExec*)>& body,
+              CountingSystem* sys) {
+  TFormUpdater form(&app);
+  form.OnActivate = nullptr;
+  TExec* exec = new TExec(&form);
+  exec->Sys = sys;
+  BenchWorker worker([&] { body(exec); });
+  worker.Start();
+  app.Toolkit().Run();
+  platform::TThread::WaitForAll();
+  delete exec;
+}
+
+int Stage(const char* dl, const char* app_dir, bool manifest_only) {
+  lang::TApplication app(platform::ui::OpenConsoleToolkit());
+  app.Title = kApplicationTitle;
+  CountingSystem sys;
+  sys.exe = U(dl) + u"/../update";
+  double total = 0;
+  OnWorker(app, [&](TExec* e) {
+    e->User_Path = U(dl) + u"/";
+    e->Exe_Path = U(app_dir) + u"/";
+    const auto t = Clock::now();
+    std::vector<UString> list;
+    e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
+    if (!manifest_only) {
+      for (const UString& entry : list) {
+        if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
+      }
+      e->Log = u"Echanges fichiers terminé";
+    }
+    total = Since(t);
+  }, &sys);
+  Result("total", total);
+  Result("channels", static_cast<double>(platform::HandOff::Instance().WaitedNanoseconds()) / 1e9);
+  Result("logfile", sys.log_seconds);
+  return 0;
+}
+
+int StatList(const char* dl) {
+  std::string manifest;
+  platform::ReadWholeFile(U(dl) + u"/current_release.txt", &manifest, nullptr);
+  const auto t = Clock::now();
+  size_t found = 0;
+  size_t start = 0;
+  bool open = false;
+  while (start < manifest.size()) {
+    size_t end = manifest.find('\n', start);
+    if (end == std::string::npos) end = manifest.size();
+    std::string line = manifest.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    if (line == "[LocalFiles]") { open = true; continue; }
+    if (line == "[end]") { open = false; continue; }
+    if (!open || line.empty()) continue;
+    struct stat st;
+    if (stat((std::string(dl) + "/" + line).c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++found;
+  }
+  Result("total", Since(t));
+  Result("found_count", static_cast<double>(found));
+  return 0;
+}
+
+pid_t Spawn(char** argv) {
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) return -1;
+  return pid;
+}
+
+int Time(char** argv) {
+  const auto t = Clock::now();
+  const pid_t pid = Spawn(argv);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return 1;
+  Result("total", Since(t));
+  return 0;
+}
+
+int Peak(char** argv) {
+  const pid_t pid = Spawn(argv);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return 1;
+  rusage ru;
+  getrusage(RUSAGE_CHILDREN, &ru);
+  Result("peak_kib", static_cast<double>(ru.ru_maxrss));
+  return 0;
+}
+
+// The first status line comes right after the second log line, which is in
+// update.log when its report returns: time until the file has two lines.
+int FirstStatus(const char* dir, char** argv) {
+  const std::string log = std::string(dir) + "/update.log";
+  unlink(log.c_str());
+  const auto t = Clock::now();
+  const pid_t pid = Spawn(argv);
+  if (pid < 0) return 1;
+  double elapsed = -1;
+  while (Since(t) < 30) {
+    std::string text;
+    if (platform::ReadWholeFile(U(log.c_str()), &text, nullptr)) {
+      size_t lines = 0;
+      for (char c : text) lines += c == '\n';
+      if (lines >= 2) {
+        elapsed = Since(t);
+        break;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(pid, SIGKILL);
+  int status;
+  waitpid(pid, &status, 0);
+  Result("total", elapsed);
+  return elapsed < 0 ? 1 : 0;
+}
+
+int MakeRelease(const char* dir, long n, long bytes) {
+  const std::string top = dir;
+  mkdir(top.c_str(), 0755);
+  std::string content(static_cast<size_t>(bytes), '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 2654435761u) >> 13);
+  std::string manifest = "[LocalFiles]\r\n";
+  const long per = n / 100;
+  for (int d = 0; d < 100; ++d) {
+    char sub[8];
+    std::snprintf(sub, sizeof sub, "d%02d", d);
+    mkdir((top + "/" + sub).c_str(), 0755);
+    for (long f = 1; f <= per; ++f) {
+      char name[32];
+      std::snprintf(name, sizeof name, "%s/f%04ld.dat", sub, f);
+      FILE* out = std::fopen((top + "/" + name).c_str(), "wb");
+      if (out == nullptr) return 1;
+      std::fwrite(content.data(), 1, content.size(), out);
+      std::fclose(out);
+      manifest += std::string(name) + "\r\n";
+    }
+  }
+  manifest += "[end]\r\n";
+  return platform::WriteWholeFile(U((top + "/current_release.txt").c_str()), manifest, nullptr) ? 0 : 1;
+}
+
+gboolean QuitAfterDraw(GtkWidget*, cairo_t*, gpointer) {
+  g_idle_add([](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; }, nullptr);
+  return FALSE;
+}
+
+int OneLabelWindow(int argc, char** argv) {
+  if (!gtk_init_check(&argc, &argv)) return 1;
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWidget* label = gtk_label_new("La mise à jour est en cours ...");
+  gtk_container_add(GTK_CONTAINER(window), label);
+  g_signal_connect_after(label, "draw", G_CALLBACK(QuitAfterDraw), nullptr);
+  gtk_widget_show_all(window);
+  gtk_main();
+  return 0;
+}
+#endif
+
+int Copy(const char* src, const char* dst) {
+  const auto t = Clock::now();
+  const bool ok = platform::CopyIntoPlace(U(src), U(dst));
+  Result("total", Since(t));
+  return ok ? 0 : 1;
+}
+
+int Detect(const char* path) {
+  const auto t = Clock::now();
+  const bool running = platform::IsApplicationRunning(U(path));
+  Result("total", Since(t));
+  Result("running_flag", running ? 1 : 0);
+  return 0;
+}
+
+// N empty hand-offs to the window thread of the real toolkit: what the
+// channels cost without any display work.
+int HandOffs(int argc, char** argv, long n) {
+  lang::TApplication app(platform::ui::Toolkit::Open(&argc, &argv));
+  app.Title = kApplicationTitle;
+  app.AddForm(std::make_unique<TFormUpdater>(&app));
+  auto* form = static_cast<TFormUpdater*>(app.MainForm());
+  form->OnActivate = nullptr;
+  double total = 0;
+  std::thread worker([&] {
+    try {
+      const auto t = Clock::now();
+      for (long i = 0; i < n; ++i) platform::TThread::Synchronize([] {});
+      total = Since(t);
+      platform::TThread::Synchronize([&] {
+        form->Allowclose = true;
+        form->Close();
+      });
+    } catch (...) {
+    }
+  });
+  app.Run();
+  worker.join();
+  Result("per_handoff", total / static_cast<double>(n));
+  return 0;
+}
+
+// N Log lines into the window's view, the window shown; the cost per line of
+// the first and of the last thousand.
+int Lines(int argc, char** argv, long n) {
+  lang::TApplication app(platform::ui::Toolkit::Open(&argc, &argv));
+  app.Title = kApplicationTitle;
+  app.AddForm(std::make_unique<TFormUpdater>(&app));
+  auto* form = static_cast<TFormUpdater*>(app.MainForm());
+  form->OnActivate = nullptr;
+  form->ButtonDetailsClick(nullptr);
+  CountingSystem sys;
+  sys.exe = u"/nonexistent-folder/update";  // the view only: no update.log
+  TExec* exec = new TExec(form);
+  exec->Sys = &sys;
+  double first = 0, last = 0;
+  std::thread worker([&] {
+    try {
+      for (long i = 0; i < n; ++i) {
+        const auto t = Clock::now();
+        exec->Log = u"Ajouté : /opt/vorlo/lib/file" + platform::IntToText(i) + u".dll";
+        const double s = Since(t);
+        if (i < 1000) first += s;
+        if (i >= n - 1000) last += s;
+      }
+      platform::TThread::Synchronize([&] {
+        form->Allowclose = true;
+        form->Close();
+      });
+    } catch (...) {
+    }
+  });
+  app.Run();
+  worker.join();
+  delete exec;
+  Result("first_per_line", first / 1000);
+  Result("last_per_line", last / 1000);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: vorlo-bench COMMAND ...\n");
+    return 2;
+  }
+  const std::string cmd = argv[1];
+  if (cmd == "copy" && argc == 4) return Copy(argv[2], argv[3]);
+  if (cmd == "detect" && argc == 3) return Detect(argv[2]);
+  if (cmd == "lines" && argc == 3) return Lines(argc, argv, std::stol(argv[2]));
+  if (cmd == "handoffs" && argc == 3) return HandOffs(argc, argv, std::stol(argv[2]));
+#ifndef _WIN32
+  if (cmd == "stage" && argc == 4) return Stage(argv[2], argv[3], false);
+  if (cmd == "manifest" && argc == 3) return Stage(argv[2], argv[2], true);
+  if (cmd == "stat-list" && argc == 3) return StatList(argv[2]);
+  if (cmd == "time" && argc >= 3) return Time(argv + 2);
+  if (cmd == "peak" && argc >= 3) return Peak(argv + 2);
+  if (cmd == "first-status" && argc >= 4) return FirstStatus(argv[2], argv + 3);
+  if (cmd == "gtk-label") return OneLabelWindow(argc, argv);
+  if (cmd == "make-release" && argc == 5) return MakeRelease(argv[2], std::stol(argv[3]), std::stol(argv[4]));
+#endif
+  std::fprintf(stderr, "vorlo-bench: unknown command or arguments\n");
+  return 2;
+}
