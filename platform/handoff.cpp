@@ -58,8 +58,10 @@ int HandOff::RunPending() {
       failure = std::current_exception();
     }
     {
+      // The failure moves to the worker: the window thread keeps no share of
+      // it, so the worker alone reads and frees it.
       std::lock_guard<std::mutex> lock(mutex_);
-      item->failure = failure;
+      item->failure = std::move(failure);
       item->done = true;
     }
     done_cv_.notify_all();
