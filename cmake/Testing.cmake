@@ -28,6 +28,9 @@ function(vorlo_add_test name)
   # Every test program carries the built-in texts and window description.
   target_link_libraries(${name} PRIVATE ${T_LIBS} vorlo_resources vorlo_test_support GTest::gtest
                         vorlo_warnings vorlo_defs)
+  if(VORLO_TSAN AND NOT name IN_LIST VORLO_THREAD_TESTS)
+    return()
+  endif()
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)

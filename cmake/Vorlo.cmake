@@ -14,3 +14,12 @@ if(WIN32)
 else()
   set(VORLO_PLATFORM posix)
 endif()
+
+# VORLO_TSAN builds everything with ThreadSanitizer; only the tests that run
+# a worker against the window thread are registered then (preset linux-tsan).
+option(VORLO_TSAN "Build with ThreadSanitizer and test the threads only" OFF)
+set(VORLO_THREAD_TESTS handoff_test exec_test run_test)
+if(VORLO_TSAN)
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()

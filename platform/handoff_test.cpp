@@ -1,5 +1,5 @@
 // The hand-off between a worker and the window thread, and the thread frame.
-// Also built with ThreadSanitizer (handoff_tsan_test).
+// Also run under ThreadSanitizer (preset linux-tsan).
 #include "platform/handoff.h"
 
 #include <gtest/gtest.h>
