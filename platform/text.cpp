@@ -60,11 +60,15 @@ char16_t Cp1252Char(unsigned char b) {
   return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t{b};
 }
 
-}  // namespace
+// What a byte that belongs to no valid UTF-8 sequence becomes.
+enum class Invalid { kReplace, kCp1252, kEscape };
 
-namespace {
+// An escaped byte: the low surrogate U+DC00 + byte (only bytes 0x80..0xFF
+// can be invalid, so U+DC80..U+DCFF).
+constexpr char16_t kEscapeBase = 0xDC00;
+bool IsEscapedByte(char32_t cp) { return cp >= 0xDC80 && cp <= 0xDCFF; }
 
-UString DecodeUtf8(std::string_view bytes, bool cp1252_fallback) {
+UString DecodeUtf8(std::string_view bytes, Invalid invalid) {
   UString out;
   out.reserve(bytes.size());
   size_t i = 0;
@@ -72,9 +76,12 @@ UString DecodeUtf8(std::string_view bytes, bool cp1252_fallback) {
     char32_t cp;
     const size_t len = Utf8SequenceAt(bytes, i, &cp);
     if (len == 0) {
-      out.push_back(cp1252_fallback
-                        ? Cp1252Char(static_cast<unsigned char>(bytes[i]))
-                        : kReplacement);
+      const auto b = static_cast<unsigned char>(bytes[i]);
+      switch (invalid) {
+        case Invalid::kReplace: out.push_back(kReplacement); break;
+        case Invalid::kCp1252: out.push_back(Cp1252Char(b)); break;
+        case Invalid::kEscape: out.push_back(static_cast<char16_t>(kEscapeBase + b)); break;
+      }
       ++i;
     } else {
       AppendCodePoint(out, cp);
@@ -84,15 +91,9 @@ UString DecodeUtf8(std::string_view bytes, bool cp1252_fallback) {
   return out;
 }
 
-}  // namespace
-
-UString Utf8ToUtf16(std::string_view utf8) { return DecodeUtf8(utf8, false); }
-
-UString Utf8OrCp1252ToUtf16(std::string_view bytes) {
-  return DecodeUtf8(bytes, true);
-}
-
-std::string Utf16ToUtf8(UStringView text) {
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD, or, with `unescape`, a
+// lone U+DC80..U+DCFF becomes the byte it carries.
+std::string EncodeUtf8(UStringView text, bool unescape) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -101,6 +102,9 @@ std::string Utf16ToUtf8(UStringView text) {
         text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (unescape && IsEscapedByte(cp)) {
+      out.push_back(static_cast<char>(cp - kEscapeBase));
+      continue;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }
@@ -122,6 +126,20 @@ std::string Utf16ToUtf8(UStringView text) {
   }
   return out;
 }
+
+}  // namespace
+
+UString Utf8ToUtf16(std::string_view utf8) { return DecodeUtf8(utf8, Invalid::kReplace); }
+
+UString Utf8OrCp1252ToUtf16(std::string_view bytes) {
+  return DecodeUtf8(bytes, Invalid::kCp1252);
+}
+
+std::string Utf16ToUtf8(UStringView text) { return EncodeUtf8(text, false); }
+
+UString PathFromNative(std::string_view bytes) { return DecodeUtf8(bytes, Invalid::kEscape); }
+
+std::string PathToNative(UStringView path) { return EncodeUtf8(path, true); }
 
 UString Cp1252ToUtf16(std::string_view bytes) {
   UString out;

@@ -26,13 +26,22 @@ UString Utf8ToUtf16(std::string_view utf8);
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(UStringView text);
 
+// A path as the system hands it over (Linux: bytes, UTF-8 where valid) and
+// back, byte for byte: each byte that belongs to no valid UTF-8 sequence is
+// carried as the lone surrogate U+DC80..U+DCFF of its value ("surrogate
+// escape"), so a folder named in Latin-1 is found again under its own name.
+// PathToNative(PathFromNative(b)) == b for every byte string b.
+UString PathFromNative(std::string_view bytes);
+std::string PathToNative(UStringView path);
+
 // The system's 8-bit code page to UTF-16. Windows: the ANSI code page.
 // Linux: UTF-8; each byte that does not belong to a valid UTF-8 sequence is
 // read as Windows-1252, so that text written on Windows reads the same.
 UString AnsiToUtf16(std::string_view bytes);
 
 // UTF-16 to the system's 8-bit code page. Windows: the ANSI code page, with
-// its default character for what the code page lacks. Linux: UTF-8.
+// its default character for what the code page lacks. Linux: UTF-8, with
+// escaped bytes (PathFromNative) written as the bytes they carry.
 std::string Utf16ToAnsi(UStringView text);
 
 // Windows-1252 bytes to UTF-16 (the five unassigned bytes map to the C1

@@ -43,6 +43,32 @@ TEST(Text, Utf8OrCp1252ReadsWindowsTextByteByByte) {
   for (const auto& c : cases) EXPECT_EQ(Utf8OrCp1252ToUtf16(c.bytes), c.text) << c.bytes;
 }
 
+// Paths the system hands over keep every byte: what is not UTF-8 travels as
+// U+DC80..U+DCFF and comes back as the same byte.
+TEST(Text, PathsRoundTripByteForByte) {
+  const struct {
+    std::string bytes;
+    UString text;
+  } cases[] = {
+      {"/opt/vorlo/update", u"/opt/vorlo/update"},
+      {"/opt/caf\xC3\xA9/update", u"/opt/café/update"},            // UTF-8 reads as such
+      {"/opt/caf\xE9/update", u"/opt/caf\xDCE9/update"},         // Latin-1 byte escaped
+      {"\xC3", u"\xDCC3"},                                         // a cut sequence
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},                 // an encoded surrogate
+      {std::string("a\x80\xFF", 3), u"a\xDC80\xDCFF"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathFromNative(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(PathToNative(c.text), c.bytes) << c.bytes;
+  }
+  // Every byte string survives, whatever it holds.
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(PathToNative(PathFromNative(all)), all);
+  // For display the escapes are what they are: not text.
+  EXPECT_EQ(Utf16ToUtf8(PathFromNative("\xE9")), "\xEF\xBF\xBD");
+}
+
 TEST(Text, UpperCase) {
   const struct {
     UString in;
@@ -86,6 +112,8 @@ TEST(Text, AnsiRoundTripOfWhatTheCodePageHolds) {
 TEST(Text, LinuxCodePageIsUtf8WithWindows1252Fallback) {
   EXPECT_EQ(Utf16ToAnsi(u"é"), "\xC3\xA9");
   EXPECT_EQ(AnsiToUtf16("\xE9"), u"é");
+  // An escaped path byte goes to update.log as the byte it is.
+  EXPECT_EQ(Utf16ToAnsi(PathFromNative("/opt/caf\xE9/")), "/opt/caf\xE9/");
 }
 #endif
 

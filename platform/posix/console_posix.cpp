@@ -22,7 +22,7 @@ void WriteAll(int fd, const std::string& s) {
 
 std::vector<UString> CommandLineArguments(int argc, char** argv) {
   std::vector<UString> args;
-  for (int i = 1; i < argc; ++i) args.push_back(Utf8ToUtf16(argv[i]));
+  for (int i = 1; i < argc; ++i) args.push_back(PathFromNative(argv[i]));
   return args;
 }
 

@@ -12,7 +12,7 @@ UString ExecutablePath() {
   const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
   if (n <= 0) return {};
   buf.resize(static_cast<size_t>(n));
-  return Utf8OrCp1252ToUtf16(buf);
+  return PathFromNative(buf);
 }
 
 }  // namespace platform
@@ -25,7 +25,7 @@ UString CurrentDirectory() {
   std::string buf(PATH_MAX, '\0');
   if (getcwd(buf.data(), buf.size()) == nullptr) return {};
   buf.resize(std::char_traits<char>::length(buf.c_str()));
-  return Utf8OrCp1252ToUtf16(buf);
+  return PathFromNative(buf);
 }
 
 }  // namespace platform

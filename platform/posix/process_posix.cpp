@@ -206,8 +206,8 @@ class SpawnSetup {
 }  // namespace
 
 int ShellLaunch(void*, UStringView target, UStringView directory) {
-  const std::string file = Utf16ToUtf8(target);
-  const std::string dir = Utf16ToUtf8(directory);
+  const std::string file = PathToNative(target);
+  const std::string dir = PathToNative(directory);
   struct stat st;
   if (stat(file.c_str(), &st) != 0) return LaunchCode(errno);
   if (!dir.empty()) {

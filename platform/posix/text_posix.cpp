@@ -24,7 +24,7 @@ locale_t Utf8Locale() {
 
 UString AnsiToUtf16(std::string_view bytes) { return Utf8OrCp1252ToUtf16(bytes); }
 
-std::string Utf16ToAnsi(UStringView text) { return Utf16ToUtf8(text); }
+std::string Utf16ToAnsi(UStringView text) { return PathToNative(text); }
 
 UString UpperCase(UStringView text) {
   const locale_t loc = Utf8Locale();
