@@ -77,6 +77,18 @@ TEST_F(DetectionTest, NamesThatOnlyLookAlike) {
   EXPECT_FALSE(platform::ProcessExists(u"vorlo.exe"));
 }
 
+// A vorlo.exe that has ended but that its parent has not collected yet runs
+// nothing: it is not running (on Windows such a process is not listed).
+TEST_F(DetectionTest, AnEndedProcessIsNotRunningBeforeItIsCollected) {
+  const std::string path = Join(dir_.Path(), "vorlo.exe");
+  testing_support::CopyProgram(testing_support::ProgramFolder() + kSim, path);
+  ChildProcess ended(path, {});  // without arguments it writes its log line and ends
+  ASSERT_TRUE(ended.Started());
+  ended.WaitUntilEndedUncollected();
+  EXPECT_FALSE(platform::ProcessExists(u"vorlo.exe"));
+  EXPECT_FALSE(platform::IsApplicationRunning(U(path)));
+}
+
 TEST_F(DetectionTest, TwoChecksInARowLeaveNothingBehind) {
   const UString path = Path("never-started.exe");
   EXPECT_FALSE(platform::IsApplicationRunning(path));

@@ -127,6 +127,19 @@ std::string ProcessExecutable(const std::string& pid) {
   return {};
 }
 
+// Whether the process has ended but its parent has not collected it yet
+// (state Z or X): it runs nothing any more, as on Windows, where such a
+// process is not listed at all.
+bool HasEnded(const std::string& pid) {
+  std::string stat;
+  if (!ReadWholeFile(Utf8ToUtf16("/proc/" + pid + "/stat"), &stat, nullptr)) return true;
+  // "PID (NAME) STATE ...": the name may hold anything, even ") ".
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos || close + 2 >= stat.size()) return false;
+  const char state = stat[close + 2];
+  return state == 'Z' || state == 'X';
+}
+
 }  // namespace
 
 UString SystemErrorText(int code) { return Utf8ToUtf16(std::strerror(code)); }
@@ -143,7 +156,9 @@ bool ProcessExists(UStringView name) {
     if (exe.empty()) continue;
     const size_t slash = exe.rfind(u'/');
     const UString file = slash == UString::npos ? exe : exe.substr(slash + 1);
-    if (AsciiUpperCase(file) == wanted || AsciiUpperCase(exe) == wanted) found = true;
+    if ((AsciiUpperCase(file) == wanted || AsciiUpperCase(exe) == wanted) && !HasEnded(e->d_name)) {
+      found = true;
+    }
   }
   return found;
 }

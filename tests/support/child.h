@@ -17,6 +17,12 @@ class ChildProcess {
   bool Started() const;
   // Ends it at once (SIGKILL; TerminateProcess) and waits for it.
   void Kill();
+  // Waits until it has ended by itself; answers its exit status (-1 when it
+  // was killed by a signal or never started).
+  int Wait();
+  // Waits until it has ended, but leaves it uncollected (Linux: a zombie;
+  // Windows: its handle stays open), as a parent that has not looked yet.
+  void WaitUntilEndedUncollected();
 
  private:
   long long pid_ = -1;

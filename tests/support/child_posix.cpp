@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -32,6 +33,22 @@ void ChildProcess::Kill() {
   int status;
   waitpid(static_cast<pid_t>(pid_), &status, 0);
   pid_ = -1;
+}
+
+int ChildProcess::Wait() {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  while (waitpid(static_cast<pid_t>(pid_), &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ChildProcess::WaitUntilEndedUncollected() {
+  if (pid_ <= 0) return;
+  siginfo_t info;
+  while (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
 }
 
 void CopyProgram(const std::string& from, const std::string& to) {
