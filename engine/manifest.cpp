@@ -37,10 +37,16 @@ bool IsKey(const UString& line, const UString& key) {
   return line.size() == key.size() && platform::UpperCase(line) == platform::UpperCase(key);
 }
 
-// An entry that would lead out of its folder: a ".." component, or a colon
-// (a drive or a stream).
+// An entry that would lead out of its folder or name something else than a
+// file in it: a ".." component, a colon (a drive or a stream), a leading
+// separator that the one-separator rule left (an absolute path, a network
+// name), or a control character (a NUL would cut the name short).
 bool LeavesFolder(const UString& entry) {
   if (entry.find(u':') != UString::npos) return true;
+  if (!entry.empty() && (entry.front() == u'\\' || entry.front() == u'/')) return true;
+  for (char16_t c : entry) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+  }
   size_t start = 0;
   while (start <= entry.size()) {
     size_t end = entry.find_first_of(u"\\/", start);
@@ -53,6 +59,15 @@ bool LeavesFolder(const UString& entry) {
     start = end + 1;
   }
   return false;
+}
+
+// The entry as a log line may show it: a control character as U+FFFD, so
+// that no NUL or line break reaches the view or update.log.
+UString Shown(UString entry) {
+  for (char16_t& c : entry) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) c = 0xFFFD;
+  }
+  return entry;
 }
 
 // The part after the last separator (or colon).
@@ -109,7 +124,7 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
         entry.erase(0, 1);
       }
       if (LeavesFolder(entry)) {
-        Log = refused + Path + entry;
+        Log = refused + Path + Shown(entry);
         continue;
       }
       const UString file = Path + entry;

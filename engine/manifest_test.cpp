@@ -2,6 +2,13 @@
 // store.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "config/r_register.h"
 #include "platform/module.h"
 #include "tests/support/harness.h"
@@ -106,7 +113,7 @@ TEST_F(ManifestTest, LinesKeysAndEntries) {
       {"0x1A ends the text", "[LocalFiles]\na.dll\x1A\nb.dll\n", {u"a.dll"}},
       {"a UTF-8 mark is part of the first line", "\xEF\xBB\xBF[LocalFiles]\na.dll\n[end]\n", {}},
       {"quotes anywhere", "[LocalFiles]\n a\".\"dll \n\"\"b.dll\"\n[end]\n", {u"a.dll", u"b.dll"}},
-      {"two leading separators keep one", "[LocalFiles]\n\\\\a.dll\n[end]\n", {kSep + u"a.dll"}},
+      {"one leading separator goes", "[LocalFiles]\n\\a.dll\n\\b.dll\n[end]\n", {u"a.dll", u"b.dll"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,15 +132,44 @@ TEST_F(ManifestTest, AnEntryOfQuotesOnlyNamesTheBareFolder) {
 TEST_F(ManifestTest, EntriesThatLeaveTheirFolderAreRefused) {
   testing_support::MakeDir(Join(dl_, "sub"));
   File("a.dll", "a");
-  for (const char* entry : {"..\\a.dll", "sub/../a.dll", "sub\\..\\..\\x", "C:a.dll", "..",
-                            "a.dll:stream"}) {
-    SCOPED_TRACE(entry);
-    Manifest(std::string("[LocalFiles]\n") + entry + "\n[end]\n");
+  const std::string nul("a.dll\0junk", 10);
+  const struct {
+    std::string entry;
+    UString shown;  // how the refusal line shows it, after the folder
+  } cases[] = {
+      {"..\\a.dll", u".." + kSep + u"a.dll"},
+      {"sub/../a.dll", u"sub/../a.dll"},
+      {"sub\\..\\..\\x", u"sub" + kSep + u".." + kSep + u".." + kSep + u"x"},
+      {"C:a.dll", u"C:a.dll"},
+      {"..", u".."},
+      {"a.dll:stream", u"a.dll:stream"},
+      // Absolute once the one leading separator is gone: a root, a network name.
+      {"\\\\server\\share\\a.dll", kSep + u"server" + kSep + u"share" + kSep + u"a.dll"},
+#ifdef _WIN32
+      {"//etc/passwd", u"//etc/passwd"},
+#else
+      {"//etc/passwd", u"/etc/passwd"},
+#endif
+      // Control characters: a NUL would cut the name to a.dll.
+      {nul, u"a.dll\uFFFDjunk"},
+      {"a\tb.dll", u"a\uFFFDb.dll"},
+      {"a\x7F.dll", u"a\uFFFD.dll"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    Manifest("[LocalFiles]\n" + c.entry + "\n[end]\n");
     h_->screen.lines.clear();
     EXPECT_TRUE(Read().empty());
     ASSERT_EQ(h_->screen.lines.size(), 3u);
-    EXPECT_EQ(h_->screen.lines[1].substr(0, 43), u"Entrée refusée, elle sort de son dossier : ");
+    EXPECT_EQ(h_->screen.lines[1], u"Entrée refusée, elle sort de son dossier : " + D() + c.shown);
   }
+  // With an empty folder value, a leading separator is never dropped.
+  Manifest("[LocalFiles]\n\\a.dll\n[end]\n");
+  std::vector<UString> list;
+  h_->screen.lines.clear();
+  h_->OnWorker([&] { h_->exec->LoadFilesToReplace(u"", u"[LocalFiles]", u"[end]", list, false); });
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(h_->screen.lines[1], u"Entrée refusée, elle sort de son dossier : " + kSep + u"a.dll");
   // A name that merely contains two dots is fine.
   File("a..b", "ab");
   Manifest("[LocalFiles]\na..b\n[end]\n");
@@ -174,6 +210,31 @@ TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
 }
 
 #ifndef _WIN32
+// A named pipe or a device is no file: as an entry it is not found, as the
+// manifest the manifest is missing; nothing waits on it, nothing reads it
+// without end.
+TEST_F(ManifestTest, OnlyRegularFilesCount) {
+  ASSERT_EQ(mkfifo(Join(dl_, "pipe.dll").c_str(), 0644), 0);
+  Size("pipe.dll", 0);
+  Manifest("[LocalFiles]\npipe.dll\n[end]\n");
+  EXPECT_TRUE(Read().empty());
+  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + D() + u"pipe.dll");
+
+  const std::string manifest = Join(dl_, "current_release.txt");
+  for (const char* what : {"a named pipe", "a link to /dev/zero"}) {
+    SCOPED_TRACE(what);
+    std::remove(manifest.c_str());
+    if (std::string(what) == "a named pipe") {
+      ASSERT_EQ(mkfifo(manifest.c_str(), 0644), 0);
+    } else {
+      ASSERT_EQ(symlink("/dev/zero", manifest.c_str()), 0);
+    }
+    h_->screen.messages.clear();
+    EXPECT_TRUE(Read().empty());
+    EXPECT_EQ(h_->screen.messages, std::vector<UString>{u"The specified file was not found"});
+  }
+}
+
 TEST_F(ManifestTest, AWindows1252ManifestReadsOnLinux) {
   File("caf\xC3\xA9.dll", "c");
   Manifest("[LocalFiles]\ncaf\xE9.dll\n[end]\n");

@@ -87,11 +87,15 @@ void TExec::Execute() {
                                          contract::kExecPathValue, 256)) {
         throw platform::Exception(FormatText(LoadResString(65168), {contract::kExecPathValue}));
       }
+      // A folder written without its final separator names that folder, not
+      // the start of its siblings' names.
+      if (!Exe_Path.empty() && Exe_Path.back() != u'/') AddTrailingBackslash(Exe_Path);
       Log = LoadResString(65169) + Exe_Path + u"]";
       if (!store->ReadValueRegisterDFset(contract::kUpdatesKey, User_Path,
                                          contract::kFilesPathValue, 256)) {
         throw platform::Exception(FormatText(LoadResString(65168), {contract::kFilesPathValue}));
       }
+      if (!User_Path.empty() && User_Path.back() != u'/') AddTrailingBackslash(User_Path);
       Log = LoadResString(65170) + User_Path + u"]";
 
       ChBottom = LoadResString(65171);
