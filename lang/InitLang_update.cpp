@@ -35,16 +35,13 @@ UString LanguageFileName(UStringView exe_path, UStringView abbrev) {
 
 namespace {
 
-// Loads the file; null when there is none. A file that is there but cannot
-// be used is a failure, so that the user learns why the texts stay French.
+// Loads the file whole; null when there is none, or when it cannot be read
+// whole or is not a language file (damaged, truncated, of another format, a
+// folder, unreadable): such a file counts as absent, since a language must
+// never stand between the user and the update.
 std::unique_ptr<platform::ResourceModule> Load(const UString& path) {
   if (path.empty() || !platform::FileExists(path)) return nullptr;
-  auto module = platform::LoadResourceFile(path);
-  if (!module) {
-    throw platform::Exception(u"The language file " + path +
-                              u" cannot be used: it is damaged or not a language file");
-  }
-  return module;
+  return platform::LoadResourceFile(path);
 }
 
 }  // namespace
@@ -60,7 +57,16 @@ const platform::ResourceModule* SwitchResourceLanguage(uint16_t language, UStrin
   if (!module) module = Load(LanguageFileName(exe, UStringView(abbrev).substr(0, 2)));
   if (!module) return nullptr;
   const platform::ResourceModule* in_force = ReplaceResourceModule(std::move(module));
-  if (in_force != nullptr) RereadAllForms();
+  if (in_force == nullptr) return nullptr;
+  try {
+    RereadAllForms();
+  } catch (const std::exception&) {
+    // A description that fails part-way may have changed some captions:
+    // the built-in texts and window come back whole.
+    platform::ReplaceResourcesInForce(nullptr);
+    RereadAllForms();
+    return nullptr;
+  }
   return in_force;
 }
 

@@ -12,14 +12,17 @@
 
 namespace lang {
 
-// The language selection; fails only when a language file that was found
-// cannot be used.
+// The language selection. A language file that cannot be used counts as
+// absent (the next name is tried, then the built-in French stays), and one
+// whose window description fails leaves the built-in texts and window in
+// force: the update runs in any case.
 void LanguageSelection();
 // The same for the executable at `exe_path`.
 void LanguageSelection(UStringView exe_path);
 
 // Switches to the language file for `language` (1033: US English). Answers
-// the file now in force, or null when nothing was switched.
+// the file now in force, or null when nothing was switched (no usable file,
+// or its description could not be applied: the built-in set is in force).
 const platform::ResourceModule* SwitchResourceLanguage(uint16_t language);
 // The same for the executable at `exe_path`.
 const platform::ResourceModule* SwitchResourceLanguage(uint16_t language, UStringView exe_path);

@@ -75,9 +75,9 @@ TEST_F(SwitchTest, WhichFileIsTaken) {
   EXPECT_TRUE(English());
   platform::ReplaceResourcesInForce(nullptr);
   Put("update.ENU", "not a language file");
-  // .ENU is taken before .EN: here it is damaged, and says so.
-  EXPECT_THROW(lang::SwitchResourceLanguage(1033, Exe()), platform::Exception);
-  EXPECT_FALSE(platform::LanguageFileInForce());
+  // .ENU is tried first: a damaged one counts as absent, so .EN is taken.
+  EXPECT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
+  EXPECT_TRUE(English());
 }
 
 TEST_F(SwitchTest, ASecondSwitchReleasesTheFirstFile) {
@@ -93,7 +93,9 @@ TEST_F(SwitchTest, ASecondSwitchReleasesTheFirstFile) {
   EXPECT_TRUE(platform::DeleteFileAt(U(Join(dir_.Path(), "update.ENU"))));
 }
 
-TEST_F(SwitchTest, DamagedFilesAreReportedAndKeepTheWindowFrench) {
+// A language file never stands between the user and the update: one that
+// cannot be used counts as absent, and nothing is raised.
+TEST_F(SwitchTest, DamagedFilesCountAsAbsent) {
   const struct {
     const char* what;
     std::string bytes;
@@ -101,17 +103,20 @@ TEST_F(SwitchTest, DamagedFilesAreReportedAndKeepTheWindowFrench) {
       {"truncated", english_.substr(0, english_.size() / 2)},
       {"empty", ""},
       {"another format", "MZ not really"},
+      {"a folder", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Put("update.ENU", c.bytes);
-    try {
-      lang::SwitchResourceLanguage(1033, Exe());
-      ADD_FAILURE() << "no failure";
-    } catch (const platform::Exception& e) {
-      EXPECT_NE(e.Message().find(u"update.ENU cannot be used"), UString::npos);
+    const std::string path = Join(dir_.Path(), "update.ENU");
+    if (std::string(c.what) == "a folder") {
+      testing_support::MakeDir(path);
+    } else {
+      Put("update.ENU", c.bytes);
     }
+    EXPECT_EQ(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
     EXPECT_TRUE(French());
+    EXPECT_FALSE(platform::LanguageFileInForce());
+    if (std::string(c.what) != "a folder") std::remove(path.c_str());
   }
 }
 
@@ -127,15 +132,19 @@ TEST_F(SwitchTest, TextsWithoutADescription) {
   EXPECT_EQ(h_->screen.caption, u"Mise à jour....");
 }
 
-TEST_F(SwitchTest, ADescriptionNamingAControlTheWindowLacks) {
+// A description that fails while it is applied, after it has changed the
+// caption: the built-in texts and window come back whole.
+TEST_F(SwitchTest, ADescriptionThatFailsLeavesTheBuiltInSetInForce) {
   platform::ResourceFileContents c;
   c.texts[65171] = u"Update in progress...";
   c.descriptions[u"TFORMUPDATER"] = {
-      u"TFormUpdater", "object FormUpdater : TFormUpdater\n  object Gauge : TLabel\n  end\nend\n"};
+      u"TFormUpdater",
+      "object FormUpdater : TFormUpdater\n  Caption = \"Updating....\"\n"
+      "  object Gauge : TLabel\n  end\nend\n"};
   Put("update.ENU", platform::PackResourceFile(c));
-  EXPECT_THROW(lang::SwitchResourceLanguage(1033, Exe()), lang::EReadError);
-  // The texts are switched all the same; the window is as it was.
-  EXPECT_EQ(platform::LoadResString(65171), u"Update in progress...");
+  EXPECT_EQ(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
+  EXPECT_FALSE(platform::LanguageFileInForce());
+  EXPECT_TRUE(French());
 }
 #endif
 
