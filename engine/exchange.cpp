@@ -1,15 +1,44 @@
 // Exchanging one installed file for its downloaded copy, and deleting one.
+//
+// The exchange never leaves the installed name without a whole file, even
+// when the updater is killed or the machine stops half-way: the new content
+// is first written beside it under a temporary name and flushed to disk, the
+// backup is made as a second name of the installed file, and the temporary
+// file then replaces the installed name in one step. (Where the file system
+// has no links the backup is a rename, which leaves a moment without the
+// name.) The log lines are those of the plain three phases, each written
+// once the step it names has happened.
 #include "engine/contract.h"
 #include "engine/exec.h"
+#include "platform/module.h"
 #include "platform/resources.h"
+#include "platform/scope_exit.h"
 
+using platform::Backup;
 using platform::LoadResString;
 
+void TExec::SweepOnce(const UString& folder) {
+  if (!swept_folders_.insert(folder).second) return;
+  Sys->RemoveStaleStaged(folder);
+}
+
 void TExec::ExchangeFile(const UString& FileName) {
+  const UString backup = Exe_Path + FileName + contract::kBackupSuffix;
+  const UString installed = Exe_Path + FileName;
+  const UString downloaded = User_Path + FileName;
+  // What is left to undo when the exchange ends early (a report that
+  // fails): a staged file goes, an installed file renamed to its backup
+  // name comes back.
+  UString staged;
+  Backup kept = Backup::kFailed;
+  bool settled = false;  // the installed name holds the new file, or its own again
+  const platform::ScopeExit clean_up([&] {
+    if (!staged.empty()) Sys->RemoveName(staged);
+    if (kept == Backup::kRenamed && !settled) Sys->RenameNoReplace(backup, installed);
+  });
+
   try {
-    const UString backup = Exe_Path + FileName + contract::kBackupSuffix;
-    const UString installed = Exe_Path + FileName;
-    const UString downloaded = User_Path + FileName;
+    SweepOnce(platform::FolderOf(installed));
 
     // 1. One generation of backup: the previous one goes.
     if (Sys->FileExists(backup)) {
@@ -21,12 +50,16 @@ void TExec::ExchangeFile(const UString& FileName) {
       }
     }
 
-    // 2. The installed file becomes the backup.
-    bool kept_as_backup = false;
+    // The new content, whole and on disk, before the installed file is
+    // touched.
+    const bool have_new = Sys->FileExists(downloaded) && downloaded != installed;
+    if (have_new) staged = Sys->StageCopy(downloaded, installed);
+
+    // 2. The installed file is kept as the backup.
     if (Sys->FileExists(installed)) {
       Log = LoadResString(65178) + installed + LoadResString(65179) + backup;
-      if (Sys->RenameNoReplace(installed, backup)) {
-        kept_as_backup = true;
+      kept = Sys->KeepAsBackup(installed, backup);
+      if (kept != Backup::kFailed) {
         Log = LoadResString(65162);
       } else {
         Log = LoadResString(65157) + installed;
@@ -35,12 +68,12 @@ void TExec::ExchangeFile(const UString& FileName) {
       Log = LoadResString(65173) + installed;
     }
 
-    // 3. The new file, copied into place whole.
-    bool installed_new = false;
-    if (Sys->FileExists(downloaded) && downloaded != installed) {
+    // 3. The new file takes the installed name in one step.
+    if (have_new) {
       Log = LoadResString(65139) + downloaded + LoadResString(65179) + installed;
-      if (Sys->CopyIntoPlace(downloaded, installed)) {
-        installed_new = true;
+      if (!staged.empty() && Sys->MoveIntoPlace(staged, installed)) {
+        staged.clear();
+        settled = true;
         Log = LoadResString(65140);
       } else {
         Log = LoadResString(65141) + downloaded;
@@ -49,10 +82,13 @@ void TExec::ExchangeFile(const UString& FileName) {
       Log = LoadResString(65173) + downloaded;
     }
 
-    // Nothing new came: the installation gets its file back rather than
-    // keeping it only under the backup name.
-    if (kept_as_backup && !installed_new) {
-      if (Sys->RenameNoReplace(backup, installed)) {
+    // Nothing new came: the installation keeps its file under its own name
+    // and no second name of it is left behind.
+    if (kept != Backup::kFailed && !settled) {
+      const bool put_back = kept == Backup::kLinked ? Sys->RemoveName(backup)
+                                                    : Sys->RenameNoReplace(backup, installed);
+      settled = put_back;
+      if (put_back) {
         Log = LoadResString(65201) + backup + LoadResString(65179) + installed;
       } else {
         Log = LoadResString(65157) + backup;

@@ -2,6 +2,14 @@
 // through the system seam.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "platform/module.h"
 #include "tests/support/harness.h"
 #include "tests/support/scratch.h"
@@ -147,6 +155,106 @@ TEST_F(ExchangeTest, AFailedCopyLeavesNoPartFileBehind) {
   EXPECT_EQ(testing_support::ListDir(app_), std::vector<std::string>{"a.dll"});
   EXPECT_EQ(h_->screen.lines.back(), u"Ne peut copier :" + D() + u"a.dll");
 }
+
+// The temporary name is short and fixed, so every name whose backup name
+// fits installs, up to the longest (251 + ".old" = 255).
+TEST_F(ExchangeTest, EveryNameWhoseBackupFitsInstalls) {
+  for (size_t length : {200u, 243u, 247u, 251u}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    WriteFileBytes(Join(app_, name), "v1");
+    WriteFileBytes(Join(dl_, name), "v2");
+    Exchange(U(name));
+    EXPECT_EQ(h_->screen.lines.back(), u"Fichier copié !");
+    EXPECT_EQ(ReadFileBytes(Join(app_, name)), "v2");
+    EXPECT_EQ(ReadFileBytes(Join(app_, name + ".old")), "v1");
+  }
+}
+
+// What a killed run left in a folder goes when the next run first writes
+// there; only names of the exact pattern, only files.
+TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
+  testing_support::MakeDir(Join(app_, "sub"));
+  testing_support::MakeDir(Join(dl_, "sub"));
+  const std::vector<std::string> stale = {".vorlo-Ab3xY9.tmp", ".vorlo-000000.tmp"};
+  const std::vector<std::string> kept = {
+      ".vorlo-Ab3xY.tmp",    // one letter short
+      ".vorlo-Ab3xY9!.tmp",  // one too many
+      ".vorlo-Ab-xY9.tmp",   // not a letter or digit
+      "x.vorlo-Ab3xY9.tmp",  // something before
+      ".vorlo-Ab3xY9.tmpx",  // something after
+      "settings.ini"};
+  for (const auto& n : stale) WriteFileBytes(Join(app_, n), "left by a killed run");
+  for (const auto& n : kept) WriteFileBytes(Join(app_, n), "someone's");
+  testing_support::MakeDir(Join(app_, ".vorlo-Folder.tmp"));
+  WriteFileBytes(Join(Join(app_, "sub"), ".vorlo-Ab3xY9.tmp"), "in a folder not written to");
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  Exchange(u"a.dll");
+
+  std::vector<std::string> expected = kept;
+  expected.push_back(".vorlo-Folder.tmp");
+  expected.push_back("a.dll");
+  expected.push_back("sub");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(testing_support::ListDir(app_), expected);
+  EXPECT_TRUE(PathExists(Join(Join(app_, "sub"), ".vorlo-Ab3xY9.tmp")));
+}
+
+#ifndef _WIN32
+// The installed file takes the read, write and execute bits of the
+// downloaded one, never set-user-ID, set-group-ID or sticky.
+TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
+  const struct {
+    mode_t downloaded;
+    mode_t installed;
+  } cases[] = {{0755, 0755}, {0644, 0644}, {04755, 0755}, {02755, 0755}, {01777, 0777},
+               {0400, 0400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.downloaded);
+    const std::string d = Join(dl_, "p.bin");
+    std::remove(d.c_str());
+    WriteFileBytes(d, "p");
+    ASSERT_EQ(chmod(d.c_str(), c.downloaded), 0);
+    Exchange(u"p.bin");
+    struct stat st;
+    ASSERT_EQ(stat(Join(app_, "p.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.installed);
+  }
+}
+
+// The backup is a second name of the installed file: there is no moment at
+// which the installed name is missing.
+TEST_F(ExchangeTest, TheBackupIsASecondNameOfTheOldFile) {
+  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  struct stat before;
+  ASSERT_EQ(stat(Join(app_, "a.dll").c_str(), &before), 0);
+  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  Exchange(u"a.dll");
+  struct stat backup;
+  ASSERT_EQ(stat(Join(app_, "a.dll.old").c_str(), &backup), 0);
+  EXPECT_EQ(backup.st_ino, before.st_ino);
+  EXPECT_EQ(backup.st_nlink, 1u);  // and only that, once the new file is in
+}
+
+// A named pipe, a device or a socket is no file: never exchanged, never
+// deleted, never opened in a way that could block.
+TEST_F(ExchangeTest, OnlyRegularFilesAreFiles) {
+  ASSERT_EQ(mkfifo(Join(dl_, "pipe").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(Join(app_, "pipe").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/null", Join(app_, "null").c_str()), 0);
+  EXPECT_EQ(Exchange(u"pipe"),
+            (std::vector<UString>{u"N'existe pas [non fatal] : " + A() + u"pipe",
+                                  u"N'existe pas [non fatal] : " + D() + u"pipe"}));
+  h_->screen.lines.clear();
+  h_->OnWorker([&] {
+    h_->exec->DeleteFile(A() + u"pipe");
+    h_->exec->DeleteFile(A() + u"null");
+  });
+  EXPECT_TRUE(h_->screen.lines.empty());
+  EXPECT_TRUE(PathExists(Join(app_, "pipe")));
+  EXPECT_TRUE(PathExists(Join(app_, "null")));
+}
+#endif
 
 TEST_F(ExchangeTest, Deletion) {
   WriteFileBytes(Join(app_, "old.dll"), "x");

@@ -10,6 +10,7 @@
 // assignment. Created suspended and set to free itself when its thread ends.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,8 @@ class TExec : public platform::TThread {
                           const UString& EndSectionKey, std::vector<UString>& FileList,
                           bool CheckForSize);
   // Replaces Exe_Path + FileName by User_Path + FileName, keeping the
-  // replaced file as FileName + ".old".
+  // replaced file as FileName + ".old". At every moment the installed name
+  // holds either the whole old or the whole new file.
   void ExchangeFile(const UString& FileName);
   // Deletes the file at the full path FileName.
   void DeleteFile(const UString& FileName);
@@ -88,9 +90,15 @@ class TExec : public platform::TThread {
   void Execute() override;
 
  private:
+  // Removes the temporary files a killed run left in `folder`, the first
+  // time this run writes there.
+  void SweepOnce(const UString& folder);
+
   void ReportStatus(const UString& text);
   void ReportLog(const UString& text);
   void ReportMessage(const UString& text);
+
+  std::set<UString> swept_folders_;
 };
 
 // The status line for a failure of the run: "Erreur : " + message, cut to

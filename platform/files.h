@@ -1,4 +1,8 @@
 // Files by UTF-16 path.
+//
+// Only regular files are files here: a folder, a named pipe, a device or a
+// socket (or a link to one) counts as absent for every operation, and no
+// operation ever blocks on opening one.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +13,8 @@
 
 namespace platform {
 
-// True when `path` names an existing file (a folder does not count; a link
-// counts when its target is a file).
+// True when `path` names an existing regular file (a link counts when its
+// target is one).
 bool FileExists(UStringView path);
 
 // The whole file. False on failure, with the system's reason in `error` when
@@ -18,21 +22,70 @@ bool FileExists(UStringView path);
 bool ReadWholeFile(UStringView path, std::string* out, UString* error);
 
 // Writes the whole file through a temporary file in the same folder, which
-// replaces `path` only once it is complete: `path` never holds a partly
-// written file, and keeps its old content when the write fails. False on
-// failure, with the system's reason in `error` when it is not null.
+// replaces `path` only once it is complete and flushed: `path` never holds a
+// partly written file, and keeps its old content when the write fails. False
+// on failure, with the system's reason in `error` when it is not null.
 bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error);
 
 // Deletes a file; false when the system refuses (in use, read-only).
 bool DeleteFileAt(UStringView path);
 
+// Removes the name `path` whatever the file's read-only state (a temporary
+// file of ours, or a second name of a file); false when the system refuses.
+bool RemoveName(UStringView path);
+
 // Renames a file; never replaces an existing one (false then).
 bool RenameNoReplace(UStringView from, UStringView to);
 
-// Copies `from` to `to`, replacing a file there, through a temporary file in
-// the target's folder that is moved into place once complete: `to` never
-// holds a partly written file, and the temporary file is removed when the
-// copy fails. The copy keeps the source's permissions and modification time.
+// Replacing an installed file without a moment at which its name is missing:
+//
+//   UString staged = StageCopy(downloaded, installed);    // new content, on disk
+//   Backup kept = KeepAsBackup(installed, backup);         // old content, kept
+//   MoveIntoPlace(staged, installed);                      // one atomic step
+//
+// A temporary file is named kStagedPrefix + 6 letters or digits +
+// kStagedSuffix (".vorlo-Ab3xY9.tmp"): short and of fixed length, so every
+// name whose backup name fits can be installed.
+constexpr char16_t kStagedPrefix[] = u".vorlo-";
+constexpr char16_t kStagedSuffix[] = u".tmp";
+constexpr size_t kStagedRandomLength = 6;
+
+// Copies the regular file `from` into a new temporary file in the folder of
+// `to` (which it does not touch), with the source's read, write and execute
+// permission bits (never set-user-ID, set-group-ID or sticky) and times, and
+// flushes it to disk. Answers the temporary file's path, or an empty text
+// when the copy failed; nothing is left behind then.
+UString StageCopy(UStringView from, UStringView to);
+
+// How KeepAsBackup kept the installed file.
+enum class Backup {
+  kFailed,   // not kept: `backup` exists already, or the system refused
+  kLinked,   // `backup` is a second name of the file; `installed` is still there
+  kRenamed,  // the file system has no links: `installed` was renamed to `backup`
+};
+
+// Gives the installed file the name `backup` as well (a hard link), where the
+// file system allows it, else renames it; never replaces an existing
+// `backup`.
+Backup KeepAsBackup(UStringView installed, UStringView backup);
+
+// Moves a staged file over `to` in one step, replacing a file there, and
+// writes the change through. False when the system refuses; `staged` is then
+// still there.
+bool MoveIntoPlace(UStringView staged, UStringView to);
+
+// Whether `name` (a file name without folders) is a temporary file name of
+// StageCopy.
+bool IsStagedName(UStringView name);
+
+// Removes the temporary files that a run killed before it could move them
+// into place: the regular files in `folder` (ending with a separator, or
+// empty for the working folder) whose names are staged names, unless another
+// running program still writes one. Other files are never touched.
+void RemoveStaleStaged(UStringView folder);
+
+// Copies `from` over `to` through a staged file (StageCopy, then
+// MoveIntoPlace): `to` never holds a partly written file.
 bool CopyIntoPlace(UStringView from, UStringView to);
 
 // The file's size in bytes, measured with read access while others may read
@@ -40,9 +93,11 @@ bool CopyIntoPlace(UStringView from, UStringView to);
 int64_t FileSizeOf(UStringView path);
 
 // Appends `bytes` to the file, creating it when it does not exist, and closes
-// it again. While it is open, other programs may read the file but not write
-// it; a file another program holds open for writing (on Linux: one that holds
-// an exclusive lock on it) is not written. False on any failure.
+// it again. The bytes go in whole or not at all: when the write fails part-way
+// (a full disk), the file is cut back to its former length. While it is open,
+// other programs may read the file but not write it; a file another program
+// holds open for writing (on Linux: one that holds an exclusive lock on it)
+// is not written. False on any failure.
 bool AppendToSharedFile(UStringView path, std::string_view bytes);
 
 }  // namespace platform

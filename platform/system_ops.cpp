@@ -34,9 +34,17 @@ bool SystemOps::DeleteFile(UStringView path) { return platform::DeleteFileAt(pat
 bool SystemOps::RenameNoReplace(UStringView from, UStringView to) {
   return platform::RenameNoReplace(from, to);
 }
-bool SystemOps::CopyIntoPlace(UStringView from, UStringView to) {
-  return platform::CopyIntoPlace(from, to);
+bool SystemOps::RemoveName(UStringView path) { return platform::RemoveName(path); }
+UString SystemOps::StageCopy(UStringView from, UStringView to) {
+  return platform::StageCopy(from, to);
 }
+Backup SystemOps::KeepAsBackup(UStringView installed, UStringView backup) {
+  return platform::KeepAsBackup(installed, backup);
+}
+bool SystemOps::MoveIntoPlace(UStringView staged, UStringView to) {
+  return platform::MoveIntoPlace(staged, to);
+}
+void SystemOps::RemoveStaleStaged(UStringView folder) { platform::RemoveStaleStaged(folder); }
 int64_t SystemOps::FileSizeOf(UStringView path) { return platform::FileSizeOf(path); }
 bool SystemOps::IsApplicationRunning(UStringView path) {
   return platform::IsApplicationRunning(path);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/regional.h"
 #include "platform/text.h"
 
@@ -29,8 +30,12 @@ class SystemOps {
   virtual bool FileExists(UStringView path);
   virtual bool ReadWholeFile(UStringView path, std::string* out, UString* error);
   virtual bool DeleteFile(UStringView path);
+  virtual bool RemoveName(UStringView path);
   virtual bool RenameNoReplace(UStringView from, UStringView to);
-  virtual bool CopyIntoPlace(UStringView from, UStringView to);
+  virtual UString StageCopy(UStringView from, UStringView to);
+  virtual Backup KeepAsBackup(UStringView installed, UStringView backup);
+  virtual bool MoveIntoPlace(UStringView staged, UStringView to);
+  virtual void RemoveStaleStaged(UStringView folder);
   virtual int64_t FileSizeOf(UStringView path);
   // See process.h.
   virtual bool IsApplicationRunning(UStringView path);

@@ -1,7 +1,10 @@
+// Files on Linux. Every system call that changes or reads a file goes through
+// Calls() (file_calls.h), so that a test can make any one of them fail.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/time.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,50 +13,168 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/posix/file_calls.h"
+#include "platform/posix/scoped_fd.h"
 
 namespace platform {
+
+FileCalls& Calls() {
+  static FileCalls calls = {
+      [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+      ::mkostemps,
+      ::read,
+      ::write,
+      [](int in, off_t* in_off, int out, off_t* out_off, size_t n, unsigned int flags) {
+        return ::copy_file_range(in, in_off, out, out_off, n, flags);
+      },
+      ::ftruncate,
+      ::fsync,
+      ::close,
+      ::rename,
+      ::renameat2,
+      ::link,
+      ::unlink,
+  };
+  return calls;
+}
+
 namespace {
 
-// Owns a file descriptor.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  ~ScopedFd() { Close(); }
-  int get() const { return fd_; }
-  // Closes now; false (with errno) when the close reports a failure.
-  bool Close() {
-    if (fd_ < 0) return true;
-    const int rc = close(fd_);
-    fd_ = -1;
-    return rc == 0;
-  }
-
- private:
-  int fd_;
-};
-
-std::string Native(UStringView path) { return Utf16ToUtf8(path); }
+std::string Native(UStringView path) { return PathToNative(path); }
 
 void SetError(UString* error, int code) {
   if (error != nullptr) *error = Utf8ToUtf16(std::strerror(code));
 }
 
-}  // namespace
-
-bool FileExists(UStringView path) {
+bool IsRegular(const std::string& path) {
   struct stat st;
-  return stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Closes through the table, so that a failing close can be tried; false with
+// errno set when the close reports a failure.
+bool CloseChecked(ScopedFd& fd) {
+  if (!fd.valid()) return true;
+  return Calls().close(fd.release()) == 0;
+}
+
+// Opens an existing regular file. Anything else counts as absent (ENOENT), and
+// is never opened in a way that could block (a pipe without a writer) or
+// that could start a device. Answers an invalid descriptor with errno set.
+ScopedFd OpenRegular(const std::string& path, int flags, struct stat* st) {
+  if (stat(path.c_str(), st) != 0) return ScopedFd();
+  if (!S_ISREG(st->st_mode)) {
+    errno = ENOENT;
+    return ScopedFd();
+  }
+  ScopedFd fd;
+  for (;;) {
+    fd.reset(Calls().open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0));
+    if (fd.valid() || errno != EINTR) break;
+  }
+  if (!fd.valid()) return fd;
+  if (fstat(fd.get(), st) != 0) return ScopedFd();
+  if (!S_ISREG(st->st_mode)) {
+    errno = ENOENT;
+    return ScopedFd();
+  }
+  // Regular files never block; the flag goes so that reads behave plainly.
+  fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// Writes all of `data`, going on after interruptions and short writes. False
+// with errno set on failure (a write of nothing counts as a full disk).
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = Calls().write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int FsyncRetrying(int fd) {
+  int rc;
+  do rc = Calls().fsync(fd);
+  while (rc != 0 && errno == EINTR);
+  return rc;
+}
+
+// The folder part of a native path, "." when it has none.
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new, empty temporary file in `folder`, locked while this program writes
+// it so that another run's sweep passes it over. Answers the descriptor and
+// its path, or an invalid descriptor with errno set.
+ScopedFd CreateStaged(const std::string& folder, std::string* path) {
+  std::string pattern = folder + "/" + Utf16ToUtf8(kStagedPrefix) +
+                        std::string(kStagedRandomLength, 'X') + Utf16ToUtf8(kStagedSuffix);
+  const int suffix = static_cast<int>(std::char_traits<char16_t>::length(kStagedSuffix));
+  ScopedFd fd(Calls().mkostemps(pattern.data(), suffix, O_CLOEXEC));
+  if (!fd.valid()) return fd;
+  flock(fd.get(), LOCK_EX | LOCK_NB);
+  *path = std::move(pattern);
+  return fd;
+}
+
+bool IsNotSupported(int err) {
+  return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF;
+}
+
+// Copies `size` bytes from `in` to `out`, both at their start: the kernel
+// copies where it can, else a plain read and write loop takes over from where
+// it stopped. False with errno set; the source ending early is a failure.
+bool CopyContent(int in, int out, off_t size) {
+  off_t left = size;
+  while (left > 0) {
+    const ssize_t n = Calls().copy_file_range(in, nullptr, out, nullptr,
+                                              static_cast<size_t>(left), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && !IsNotSupported(errno)) return false;
+    if (n <= 0) break;
+    left -= n;
+  }
+  if (left == 0) return true;
+  // Where the kernel cannot copy between these files, copy by hand.
+  if (lseek(in, size - left, SEEK_SET) < 0 || lseek(out, size - left, SEEK_SET) < 0) return false;
+  std::string buf(1 << 20, '\0');
+  while (left > 0) {
+    const ssize_t n = Calls().read(in, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;  // the source is shorter than it was
+      return false;
+    }
+    if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) return false;
+    left -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FileExists(UStringView path) { return IsRegular(Native(path)); }
+
 bool ReadWholeFile(UStringView path, std::string* out, UString* error) {
-  ScopedFd fd(open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return SetError(error, errno), false;
+  struct stat st;
+  ScopedFd fd = OpenRegular(Native(path), O_RDONLY, &st);
+  if (!fd.valid()) return SetError(error, errno), false;
   std::string data;
   char buf[65536];
   for (;;) {
-    const ssize_t n = read(fd.get(), buf, sizeof buf);
+    const ssize_t n = Calls().read(fd.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return SetError(error, errno), false;
     if (n == 0) break;
@@ -65,124 +186,131 @@ bool ReadWholeFile(UStringView path, std::string* out, UString* error) {
 
 bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error) {
   const std::string target = Native(path);
-  std::string tmp = target + ".tmpXXXXXX";
-  ScopedFd fd(mkostemp(tmp.data(), O_CLOEXEC));
-  if (fd.get() < 0) return SetError(error, errno), false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      SetError(error, errno);
-      unlink(tmp.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  // The new file keeps the permissions a plain create would have given it.
+  std::string tmp;
+  ScopedFd fd = CreateStaged(FolderPart(target), &tmp);
+  if (!fd.valid()) return SetError(error, errno), false;
+  // The new file gets the permissions a plain create would have given it.
   const mode_t mask = umask(0);
   umask(mask);
-  fchmod(fd.get(), 0666 & ~mask);
-  if (fsync(fd.get()) != 0 || !fd.Close() || rename(tmp.c_str(), target.c_str()) != 0) {
+  const bool ok = WriteAll(fd.get(), bytes.data(), bytes.size()) &&
+                  fchmod(fd.get(), 0666 & ~mask) == 0 && FsyncRetrying(fd.get()) == 0 &&
+                  CloseChecked(fd) && Calls().rename(tmp.c_str(), target.c_str()) == 0;
+  if (!ok) {
     SetError(error, errno);
-    unlink(tmp.c_str());
-    return false;
+    Calls().unlink(tmp.c_str());
   }
-  return true;
+  return ok;
 }
 
 bool AppendToSharedFile(UStringView path, std::string_view bytes) {
-  ScopedFd fd(open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-  if (fd.get() < 0) return false;
+  const std::string p = Native(path);
+  // Something that is there but is no regular file is never opened.
+  struct stat st;
+  if (lstat(p.c_str(), &st) == 0 && !IsRegular(p)) return false;
+  ScopedFd fd;
+  for (;;) {
+    fd.reset(Calls().open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY |
+                                         O_CLOEXEC, 0644));
+    if (fd.valid() || errno != EINTR) break;
+  }
+  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   // Cooperating writers lock the file; one that holds it makes this line go.
   if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+  // Under the lock nobody else appends, so the length now is where the line
+  // starts; a line that does not go in whole is taken out again.
+  if (fstat(fd.get(), &st) != 0) return false;
+  if (!WriteAll(fd.get(), bytes.data(), bytes.size())) {
+    while (Calls().ftruncate(fd.get(), st.st_size) != 0 && errno == EINTR) {
+    }
+    return false;
   }
-  return fd.Close();
+  return CloseChecked(fd);
 }
 
 bool DeleteFileAt(UStringView path) {
-  struct stat st;
   const std::string p = Native(path);
-  if (stat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (!IsRegular(p)) return false;
   // A read-only file cannot be deleted, as on Windows.
   if (access(p.c_str(), W_OK) != 0) return false;
-  return unlink(p.c_str()) == 0;
+  return Calls().unlink(p.c_str()) == 0;
 }
+
+bool RemoveName(UStringView path) { return Calls().unlink(Native(path).c_str()) == 0; }
 
 bool RenameNoReplace(UStringView from, UStringView to) {
   const std::string f = Native(from);
   const std::string t = Native(to);
-  if (renameat2(AT_FDCWD, f.c_str(), AT_FDCWD, t.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (Calls().renameat2(AT_FDCWD, f.c_str(), AT_FDCWD, t.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without RENAME_NOREPLACE: link refuses an existing name too.
-  if (link(f.c_str(), t.c_str()) != 0) return false;
-  return unlink(f.c_str()) == 0 || (unlink(t.c_str()), false);
+  if (Calls().link(f.c_str(), t.c_str()) != 0) return false;
+  if (Calls().unlink(f.c_str()) == 0) return true;
+  Calls().unlink(t.c_str());
+  return false;
 }
 
-bool CopyIntoPlace(UStringView from, UStringView to) {
-  const std::string target = Native(to);
-  ScopedFd in(open(Native(from).c_str(), O_RDONLY | O_CLOEXEC));
+UString StageCopy(UStringView from, UStringView to) {
   struct stat st;
-  if (in.get() < 0 || fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  std::string tmp = target + ".vorlo-XXXXXX";
-  ScopedFd out(mkostemp(tmp.data(), O_CLOEXEC));
-  if (out.get() < 0) return false;
-  bool ok = true;
-  off_t left = st.st_size;
-  while (ok && left > 0) {
-    const ssize_t n = copy_file_range(in.get(), nullptr, out.get(), nullptr,
-                                      static_cast<size_t>(left), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    left -= n;
+  ScopedFd in = OpenRegular(Native(from), O_RDONLY, &st);
+  if (!in.valid()) return {};
+  std::string tmp;
+  ScopedFd out = CreateStaged(FolderPart(Native(to)), &tmp);
+  if (!out.valid()) return {};
+  // Only the permission bits travel: a set-user-ID file of someone else's in
+  // the download folder must not become a set-user-ID program of this user.
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  const bool ok = CopyContent(in.get(), out.get(), st.st_size) &&
+                  fchmod(out.get(), st.st_mode & 0777) == 0 && futimens(out.get(), times) == 0 &&
+                  FsyncRetrying(out.get()) == 0 && CloseChecked(out);
+  if (!ok) {
+    out.reset();
+    Calls().unlink(tmp.c_str());
+    return {};
   }
-  // Where the kernel cannot copy between these files, copy by hand.
-  if (left > 0 && lseek(in.get(), st.st_size - left, SEEK_SET) >= 0) {
-    std::string buf(1 << 20, '\0');
-    while (ok && left > 0) {
-      const ssize_t n = read(in.get(), buf.data(), buf.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = false;
-        break;
-      }
-      for (ssize_t done = 0; done < n;) {
-        const ssize_t w = write(out.get(), buf.data() + done, static_cast<size_t>(n - done));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-          ok = false;
-          break;
-        }
-        done += w;
-      }
-      left -= n;
-    }
+  return PathFromNative(tmp);
+}
+
+Backup KeepAsBackup(UStringView installed, UStringView backup) {
+  const std::string i = Native(installed);
+  const std::string b = Native(backup);
+  if (Calls().link(i.c_str(), b.c_str()) == 0) return Backup::kLinked;
+  if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR) return Backup::kFailed;
+  // No links here (a FAT volume, a file system that refuses them for this
+  // file): the rename, which leaves a moment without the installed name.
+  return RenameNoReplace(installed, backup) ? Backup::kRenamed : Backup::kFailed;
+}
+
+bool MoveIntoPlace(UStringView staged, UStringView to) {
+  const std::string s = Native(staged);
+  const std::string t = Native(to);
+  // The content is on disk already (StageCopy), so whichever of the two
+  // names a crash leaves, it names a whole file.
+  return Calls().rename(s.c_str(), t.c_str()) == 0;
+}
+
+void RemoveStaleStaged(UStringView folder) {
+  const std::string f = folder.empty() ? std::string(".") : Native(folder);
+  ScopedDir dir(opendir(f.c_str()));
+  if (!dir.valid()) return;
+  while (dirent* e = readdir(dir.get())) {
+    if (!IsStagedName(Utf8ToUtf16(e->d_name))) continue;
+    // Only a regular file that no running program holds locked: the lock
+    // goes with its holder, also when the holder is killed.
+    ScopedFd fd(openat(dirfd(dir.get()), e->d_name,
+                       O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    unlinkat(dirfd(dir.get()), e->d_name, 0);
   }
-  ok = ok && left == 0;
-  if (ok) {
-    fchmod(out.get(), st.st_mode & 07777);
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    futimens(out.get(), times);
-  }
-  ok = out.Close() && ok;
-  if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  return true;
 }
 
 int64_t FileSizeOf(UStringView path) {
-  ScopedFd fd(open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st;
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
-  return static_cast<int64_t>(st.st_size);
+  const ScopedFd fd = OpenRegular(Native(path), O_RDONLY, &st);
+  return fd.valid() ? static_cast<int64_t>(st.st_size) : 0;
 }
 
 }  // namespace platform

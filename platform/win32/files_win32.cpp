@@ -1,8 +1,10 @@
+// Files on Windows, by wide path.
 #include <windows.h>
 
 #include <string>
 
 #include "platform/files.h"
+#include "platform/module.h"
 
 namespace platform {
 namespace {
@@ -10,12 +12,16 @@ namespace {
 // Owns a kernel handle.
 class ScopedHandle {
  public:
-  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  explicit ScopedHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
   ScopedHandle(const ScopedHandle&) = delete;
   ScopedHandle& operator=(const ScopedHandle&) = delete;
   ~ScopedHandle() { Close(); }
   HANDLE get() const { return h_; }
   bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  void reset(HANDLE h) {
+    Close();
+    h_ = h;
+  }
   bool Close() {
     if (!valid()) return true;
     const BOOL ok = CloseHandle(h_);
@@ -40,16 +46,90 @@ void SetError(UString* error, DWORD code) {
   *error = Trim(text);
 }
 
+// A handle on a file of the disk: a console, a printer port or a pipe
+// (CON, LPT1, \\.\pipe\x) is no file here. Keeps the last error.
+bool IsDiskFile(HANDLE h) {
+  const DWORD saved = GetLastError();
+  const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+  SetLastError(disk ? saved : ERROR_FILE_NOT_FOUND);
+  return disk;
+}
+
+// Opens an existing file of the disk; an invalid handle with the last error
+// set otherwise.
+HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
+  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
+  if (h == INVALID_HANDLE_VALUE || IsDiskFile(h)) return h;
+  CloseHandle(h);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_HANDLE_VALUE;
+}
+
+bool WriteAll(HANDLE h, const char* data, size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(h, data, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+// Six letters or digits that differ from call to call and from process to
+// process.
+std::wstring RandomPart() {
+  static LONG counter = 0;
+  uint64_t x = GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+               (static_cast<uint64_t>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ull);
+  // splitmix64's finaliser spreads every input bit over the output.
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  x ^= x >> 31;
+  static const wchar_t kDigits[] = L"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::wstring out;
+  for (size_t i = 0; i < kStagedRandomLength; ++i) {
+    out.push_back(kDigits[x % 62]);
+    x /= 62;
+  }
+  return out;
+}
+
+// A new temporary file in `folder` (empty, or ending with a separator), open
+// for writing and shared with nobody, so that no sweep can remove it while
+// this program writes it.
+HANDLE CreateStaged(const UString& folder, std::wstring* path) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring p = W(folder) + W(kStagedPrefix) + RandomPart() + W(kStagedSuffix);
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      *path = std::move(p);
+      return h;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 bool FileExists(UStringView path) {
-  const DWORD attr = GetFileAttributesW(W(path).c_str());
-  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const std::wstring p = W(path);
+  const DWORD attr = GetFileAttributesW(p.c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  // Asking for no access at all conflicts with no other program's sharing,
+  // so a file held exclusively still counts.
+  ScopedHandle h(OpenDiskFile(p, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+  return h.valid();
 }
 
 bool ReadWholeFile(UStringView path, std::string* out, UString* error) {
-  ScopedHandle h(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle h(OpenDiskFile(W(path), GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL));
   if (!h.valid()) return SetError(error, GetLastError()), false;
   std::string data;
   char buf[65536];
@@ -67,85 +147,124 @@ bool ReadWholeFile(UStringView path, std::string* out, UString* error) {
 
 bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error) {
   const std::wstring target = W(path);
-  const std::wstring tmp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
-  {
-    ScopedHandle h(CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) return SetError(error, GetLastError()), false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-      DWORD written = 0;
-      if (!WriteFile(h.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                     &written, nullptr)) {
-        const DWORD code = GetLastError();
-        h.Close();
-        DeleteFileW(tmp.c_str());
-        return SetError(error, code), false;
-      }
-      done += written;
-    }
-    if (!FlushFileBuffers(h.get()) || !h.Close()) {
-      const DWORD code = GetLastError();
-      DeleteFileW(tmp.c_str());
-      return SetError(error, code), false;
-    }
-  }
-  if (!MoveFileExW(tmp.c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  std::wstring tmp;
+  ScopedHandle h(CreateStaged(FolderOf(path), &tmp));
+  if (!h.valid()) return SetError(error, GetLastError()), false;
+  const bool ok = WriteAll(h.get(), bytes.data(), bytes.size()) && FlushFileBuffers(h.get()) &&
+                  h.Close() &&
+                  MoveFileExW(tmp.c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) {
     const DWORD code = GetLastError();
+    h.Close();
     DeleteFileW(tmp.c_str());
-    return SetError(error, code), false;
+    SetError(error, code);
   }
-  return true;
+  return ok;
 }
 
 bool AppendToSharedFile(UStringView path, std::string_view bytes) {
   const std::wstring p = W(path);
   // An existing file is opened for reading and writing, a new one for
   // writing; others may read it meanwhile, never write it.
-  ScopedHandle h(CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.valid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
-    ScopedHandle created(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return created.valid() && [&] {
-      DWORD written = 0;
-      return WriteFile(created.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                       nullptr) && written == bytes.size() && created.Close();
-    }();
+  ScopedHandle h(OpenDiskFile(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              FILE_ATTRIBUTE_NORMAL));
+  if (!h.valid() && GetLastError() == ERROR_FILE_NOT_FOUND &&
+      GetFileAttributesW(p.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    h.reset(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h.valid() && !IsDiskFile(h.get())) return false;
   }
   if (!h.valid()) return false;
+  LARGE_INTEGER start = {};
   LARGE_INTEGER zero = {};
-  if (!SetFilePointerEx(h.get(), zero, nullptr, FILE_END)) return false;
-  DWORD written = 0;
-  return WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size() && h.Close();
+  if (!SetFilePointerEx(h.get(), zero, &start, FILE_END)) return false;
+  if (!WriteAll(h.get(), bytes.data(), bytes.size())) {
+    // A line goes in whole or not at all.
+    if (SetFilePointerEx(h.get(), start, nullptr, FILE_BEGIN)) SetEndOfFile(h.get());
+    return false;
+  }
+  return h.Close();
 }
 
-bool DeleteFileAt(UStringView path) { return DeleteFileW(W(path).c_str()) != 0; }
+bool DeleteFileAt(UStringView path) {
+  return FileExists(path) && DeleteFileW(W(path).c_str()) != 0;
+}
+
+bool RemoveName(UStringView path) { return DeleteFileW(W(path).c_str()) != 0; }
 
 bool RenameNoReplace(UStringView from, UStringView to) {
   return MoveFileW(W(from).c_str(), W(to).c_str()) != 0;
 }
 
-bool CopyIntoPlace(UStringView from, UStringView to) {
-  const std::wstring target = W(to);
-  const std::wstring tmp = target + L".vorlo-" + std::to_wstring(GetCurrentProcessId());
-  if (!CopyFileW(W(from).c_str(), tmp.c_str(), FALSE)) {
-    DeleteFileW(tmp.c_str());
-    return false;
+UString StageCopy(UStringView from, UStringView to) {
+  ScopedHandle in(OpenDiskFile(W(from), GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!in.valid()) return {};
+  std::wstring tmp;
+  ScopedHandle out(CreateStaged(FolderOf(to), &tmp));
+  if (!out.valid()) return {};
+  bool ok = true;
+  std::string buf(1 << 20, '\0');
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in.get(), buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!WriteAll(out.get(), buf.data(), got)) {
+      ok = false;
+      break;
+    }
   }
-  if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    SetFileAttributesW(tmp.c_str(), FILE_ATTRIBUTE_NORMAL);
+  FILETIME created, accessed, written;
+  ok = ok && GetFileTime(in.get(), &created, &accessed, &written) &&
+       SetFileTime(out.get(), nullptr, &accessed, &written) && FlushFileBuffers(out.get()) &&
+       out.Close();
+  if (!ok) {
+    out.Close();
     DeleteFileW(tmp.c_str());
-    return false;
+    return {};
   }
-  return true;
+  return UString(tmp.begin(), tmp.end());
+}
+
+Backup KeepAsBackup(UStringView installed, UStringView backup) {
+  const std::wstring i = W(installed);
+  const std::wstring b = W(backup);
+  if (CreateHardLinkW(b.c_str(), i.c_str(), nullptr)) return Backup::kLinked;
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS || code == ERROR_FILE_NOT_FOUND ||
+      code == ERROR_PATH_NOT_FOUND) {
+    return Backup::kFailed;
+  }
+  // No links on this volume (FAT): the rename, which leaves a moment without
+  // the installed name.
+  return MoveFileW(i.c_str(), b.c_str()) ? Backup::kRenamed : Backup::kFailed;
+}
+
+bool MoveIntoPlace(UStringView staged, UStringView to) {
+  return MoveFileExW(W(staged).c_str(), W(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void RemoveStaleStaged(UStringView folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((W(folder) + L"*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const UString name(found.cFileName, found.cFileName + wcslen(found.cFileName));
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsStagedName(name)) continue;
+    // A file that a running program still writes is open without sharing,
+    // so its deletion is refused.
+    DeleteFileW((W(folder) + found.cFileName).c_str());
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
 }
 
 int64_t FileSizeOf(UStringView path) {
-  ScopedHandle h(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle h(OpenDiskFile(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              FILE_ATTRIBUTE_NORMAL));
   LARGE_INTEGER size;
   if (!h.valid() || !GetFileSizeEx(h.get(), &size)) return 0;
   return size.QuadPart;

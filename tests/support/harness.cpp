@@ -126,11 +126,11 @@ UString TestSystem::ExecutablePath() { return exe_path_; }
 bool TestSystem::DeleteFile(platform::UStringView p) {
   return !fail_delete && SystemOps::DeleteFile(p);
 }
-bool TestSystem::RenameNoReplace(platform::UStringView f, platform::UStringView t) {
-  return !fail_rename && SystemOps::RenameNoReplace(f, t);
+UString TestSystem::StageCopy(platform::UStringView f, platform::UStringView t) {
+  return fail_copy ? UString() : SystemOps::StageCopy(f, t);
 }
-bool TestSystem::CopyIntoPlace(platform::UStringView f, platform::UStringView t) {
-  return !fail_copy && SystemOps::CopyIntoPlace(f, t);
+platform::Backup TestSystem::KeepAsBackup(platform::UStringView i, platform::UStringView b) {
+  return fail_rename ? platform::Backup::kFailed : SystemOps::KeepAsBackup(i, b);
 }
 bool TestSystem::IsApplicationRunning(platform::UStringView path) {
   polled.emplace_back(path);

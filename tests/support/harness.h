@@ -49,15 +49,16 @@ class TestSystem : public platform::SystemOps {
   void Sleep(int milliseconds) override;
   UString ExecutablePath() override;
   bool DeleteFile(platform::UStringView path) override;
-  bool RenameNoReplace(platform::UStringView from, platform::UStringView to) override;
-  bool CopyIntoPlace(platform::UStringView from, platform::UStringView to) override;
+  platform::UString StageCopy(platform::UStringView from, platform::UStringView to) override;
+  platform::Backup KeepAsBackup(platform::UStringView installed,
+                                platform::UStringView backup) override;
   bool IsApplicationRunning(platform::UStringView path) override;
   int ShellLaunch(void* owner, platform::UStringView target,
                   platform::UStringView directory) override;
 
   std::vector<int> sleeps;
-  bool fail_copy = false;
-  bool fail_rename = false;
+  bool fail_copy = false;    // StageCopy refused (a full disk)
+  bool fail_rename = false;  // the backup refused
   bool fail_delete = false;
   // Answers of IsApplicationRunning, one per call; false when used up.
   std::vector<bool> running;
