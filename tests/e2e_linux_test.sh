@@ -118,8 +118,16 @@ setup badlang
 printf 'damaged' > "$t/update.ENU"
 run_terminal
 check "exit status" 0 "$rc"
-check "reported, and no run" "message: The language file $t/update.ENU cannot be used: it is damaged or not a language file." "$err"
-check "nothing touched" "$(md5sum < "$bin/vorlo-sim")" "$(md5sum < "$a/vorlo.exe")"
+check "no message: the file counts as absent" "" "$(printf '%s\n' "$err" | grep '^message:')"
+check "the run happens, in French" "$(worked_example_lines "$a" "$d")" "$out"
+setup badlang_en
+"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+printf 'damaged' > "$t/update.ENU"
+cp "$bin/update.ENU" "$t/update.EN"
+run_terminal
+check "beside a good update.EN: English to the end" "Destination folder: [$a]
+Done." "$(printf '%s\n' "$out" | sed -n '1p;$p')"
+check "vorlo.exe is version 2" "$(md5sum < "$d/vorlo.exe")" "$(md5sum < "$a/vorlo.exe")"
 
 echo "== window: the run in GTK under Xvfb"
 start_display || exit 1
