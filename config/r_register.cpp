@@ -1,6 +1,8 @@
 #include "config/r_register.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "platform/hive.h"
@@ -206,8 +208,12 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
         }
         case varSingle:
         case varDouble: {
+          // A number the kind cannot hold is unreadable, not infinite.
           double d;
-          if (!TextToFloat(ReadText(raw, IDString), &d)) fail(u" : Failed to read.");
+          if (!TextToFloat(ReadText(raw, IDString), &d) ||
+              (Value.Kind() == varSingle && std::fabs(d) > std::numeric_limits<float>::max())) {
+            fail(u" : Failed to read.");
+          }
           Value = Variant(d);
           break;
         }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 
 #include "platform/hive.h"
@@ -136,6 +138,13 @@ TEST_F(StoreTest, ReadsOfStoredTextByKind) {
       {u"12abc", 3, false, 7},
       {u"-5", 20, true, -5},
       {u"9223372036854775808", 20, false, 7},
+      // Floating point, as the truncated integer: a number the kind cannot
+      // hold is unreadable, never infinite.
+      {u"3.4E38", 4, true, 0},
+      {u"1E39", 4, false, 7},
+      {u"-1E39", 4, false, 7},
+      {u"1E39", 5, true, 0},
+      {u"1E309", 5, false, 7},
   };
   for (const auto& c : cases) {
     Raw(u"\\K", u"V", RegValue::Text(c.stored));
@@ -147,6 +156,18 @@ TEST_F(StoreTest, ReadsOfStoredTextByKind) {
       case 17: { uint8_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 17); got = v; break; }
       case 19: { uint32_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 19); got = v; break; }
       case 20: { int64_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 20); got = v; break; }
+      case 4: {
+        float v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 4);
+        got = std::isfinite(v) && v == 7 ? 7 : 0;
+        break;
+      }
+      case 5: {
+        double v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 5);
+        got = std::isfinite(v) && v == 7 ? 7 : 0;
+        break;
+      }
     }
     EXPECT_EQ(ok, c.ok) << platform::Utf16ToUtf8(c.stored) << " as " << c.kind;
     EXPECT_EQ(got, c.value) << platform::Utf16ToUtf8(c.stored) << " as " << c.kind;
