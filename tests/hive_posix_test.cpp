@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "config/r_register.h"
 #include "platform/hive.h"
@@ -83,6 +84,12 @@ TEST(SqliteHive, UnusableFilesAreReportedAndNeverOverwritten) {
       {"not a database",
        [](const std::string& f) { WriteFileBytes(f, std::string(8192, 'x')); },
        u"file is not a database"},
+      // Small files too: SQLite would take them for an empty database.
+      {"one byte", [](const std::string& f) { WriteFileBytes(f, "x"); },
+       u"file is not a database"},
+      {"a database header and nothing more",
+       [](const std::string& f) { WriteFileBytes(f, std::string("SQLite format 3\0", 16)); },
+       u"file is not a database"},
       {"another program's database",
        [](const std::string& f) { Sql(f, "CREATE TABLE notes(t TEXT); INSERT INTO notes VALUES('mine');"); },
        u"it is not a Vorlo configuration hive"},
@@ -129,10 +136,123 @@ TEST(SqliteHive, UnusableFilesAreReportedAndNeverOverwritten) {
     EXPECT_NE(store.ErrorMessage.find(c.says), UString::npos)
         << platform::Utf16ToUtf8(store.ErrorMessage);
 
+    // A second read through the same store names the file again.
+    EXPECT_FALSE(store.ReadValueRegisterDFset(u"\\Updates", v, u"ExecPath", 256));
+    EXPECT_EQ(store.ErrorMessage.substr(0, expected.size()), expected)
+        << platform::Utf16ToUtf8(store.ErrorMessage);
+
     store.WriteCFGtoRegister(u"\\Updates", Variant(u"new"), u"ExecPath");
     store.DeleteKey(u"");
     EXPECT_FALSE(store.SubKeyexists(u"\\Updates"));
     EXPECT_EQ(ReadFileBytes(scratch.File()), before);
+  }
+}
+
+TEST(SqliteHive, TheHiveAndItsCompanionFilesAreTheUsersOnly) {
+  ScratchHive scratch;
+  {
+    TDatabaseRegistry store;
+    store.WriteCFGtoRegister(u"\\Updates", Variant(u"x"), u"ExecPath");
+    // While a store is open the WAL journal's companion files exist.
+    TDatabaseRegistry reader;
+    UString v;
+    ASSERT_TRUE(reader.ReadValueRegisterDFset(u"\\Updates", v, u"ExecPath", 256));
+    platform::Hive hive;
+    auto key = hive.Create(u"Software\\Vorlo\\Updates");
+    ASSERT_TRUE(key.has_value());
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      SCOPED_TRACE(suffix);
+      struct stat st;
+      ASSERT_EQ(stat((scratch.File() + suffix).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+  }
+  struct stat st;
+  ASSERT_EQ(stat(scratch.File().substr(0, scratch.File().rfind('/')).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+// A writer that keeps the hive locked longer than the wait: the words say
+// the hive is busy, not damaged.
+TEST(SqliteHive, AHiveLockedByAnotherWriterIsBusyNotDamaged) {
+  ScratchHive scratch;
+  {
+    TDatabaseRegistry store;
+    store.WriteCFGtoRegister(u"\\Updates", Variant(u"x"), u"ExecPath");
+  }
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(scratch.File().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  try {
+    platform::Hive hive;
+    hive.Create(u"Software\\Vorlo\\Other");
+    ADD_FAILURE() << "the write went through";
+  } catch (const platform::HiveError& e) {
+    EXPECT_EQ(e.Message(), u"The configuration hive " + platform::Utf8ToUtf16(scratch.File()) +
+                               u" is in use by another program: try again in a moment");
+  }
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+}
+
+// Many processes write to a hive that does not exist yet, while others read
+// it: every write is there afterwards, and no reader ever finds the hive
+// unusable (it is not there yet, or it is whole).
+TEST(SqliteHive, ManyProcessesCreateTheHiveAtOnce) {
+  constexpr int kRounds = 12;
+  constexpr int kWriters = 6;
+  constexpr int kReaders = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    ScratchHive scratch;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < kWriters + kReaders; ++i) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        close(go[1]);
+        char c;
+        if (read(go[0], &c, 1) != 0) _exit(3);  // all start when the pipe closes
+        if (i < kWriters) {
+          TDatabaseRegistry store;
+          store.WriteCFGtoRegister(u"\\Updates\\files", Variant(int64_t{i}),
+                                   u"w" + platform::IntToText(i));
+          int64_t v = -1;
+          _exit(store.ReadValueRegisterDFset(u"\\Updates\\files", v,
+                                             u"w" + platform::IntToText(i), 20) && v == i
+                    ? 0
+                    : 1);
+        }
+        for (int k = 0; k < 50; ++k) {
+          TDatabaseRegistry store;
+          int64_t v = -1;
+          if (!store.ReadValueRegisterDFset(u"\\Updates\\files", v, u"w0", 20) &&
+              store.ErrorMessage.find(u"cannot be used") != UString::npos) {
+            _exit(2);
+          }
+        }
+        _exit(0);
+      }
+      children.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+          << "child " << pid << " status " << status;
+    }
+    TDatabaseRegistry store;
+    for (int i = 0; i < kWriters; ++i) {
+      int64_t v = -1;
+      EXPECT_TRUE(store.ReadValueRegisterDFset(u"\\Updates\\files", v,
+                                               u"w" + platform::IntToText(i), 20))
+          << platform::Utf16ToUtf8(store.ErrorMessage);
+      EXPECT_EQ(v, i);
+    }
   }
 }
 

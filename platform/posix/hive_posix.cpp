@@ -2,6 +2,7 @@
 // docs/registry-hive.md describes. WAL journal and a busy timeout let another
 // process write while this one reads.
 #include <errno.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -36,11 +37,6 @@ std::string HiveFile() {
   return base + "/vorlo/registry.db";
 }
 
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 // mkdir -p, private to the user.
 bool MakeFolders(const std::string& folder) {
   for (size_t pos = 1; pos <= folder.size(); ++pos) {
@@ -73,6 +69,18 @@ bool SplitPath(UStringView path, std::vector<UString>* parts) {
 
 std::string Fold(UStringView s) { return Utf16ToUtf8(UpperCase(s)); }
 
+[[noreturn]] void FailUnusable(const std::string& what) {
+  throw HiveError(u"The configuration hive " + PathFromNative(HiveFile()) +
+                  u" cannot be used: " + Utf8ToUtf16(what));
+}
+
+// Another writer held the hive for longer than the busy timeout: nothing is
+// wrong with the file.
+[[noreturn]] void FailBusy() {
+  throw HiveError(u"The configuration hive " + PathFromNative(HiveFile()) +
+                  u" is in use by another program: try again in a moment");
+}
+
 class Stmt;
 
 // Owns the database connection.
@@ -85,11 +93,9 @@ class Connection {
 
   sqlite3* get() const { return db_; }
 
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw HiveError(u"The configuration hive " + Utf8ToUtf16(HiveFile()) +
-                    u" cannot be used: " + Utf8ToUtf16(what));
-  }
+  [[noreturn]] void Fail(const std::string& what) const { FailUnusable(what); }
   void Check(int rc) const {
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) FailBusy();
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
       Fail(sqlite3_errmsg(db_));
     }
@@ -172,6 +178,20 @@ class WriteTransaction {
   bool done_ = false;
 };
 
+// BEGIN ... COMMIT for reads: every statement in between sees one snapshot
+// of the file, so a hive that another process is creating is seen before or
+// after its creation, never half made.
+class ReadTransaction {
+ public:
+  explicit ReadTransaction(const Connection& c) : c_(c) { c_.Exec("BEGIN"); }
+  ReadTransaction(const ReadTransaction&) = delete;
+  ReadTransaction& operator=(const ReadTransaction&) = delete;
+  ~ReadTransaction() { sqlite3_exec(c_.get(), "COMMIT", nullptr, nullptr, nullptr); }
+
+ private:
+  const Connection& c_;
+};
+
 int PragmaInt(const Connection& c, const char* sql) {
   Stmt s(c, sql);
   return s.Step() ? static_cast<int>(s.Int(0)) : 0;
@@ -198,9 +218,9 @@ bool CheckSchema(const Connection& c) {
   return true;
 }
 
+// Inside a write transaction.
 void CreateSchema(const Connection& c) {
-  WriteTransaction t(c);
-  if (!CheckSchema(c)) {
+  {
     c.Exec(
         "CREATE TABLE keys("
         " id INTEGER PRIMARY KEY,"
@@ -217,7 +237,23 @@ void CreateSchema(const Connection& c) {
     c.Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     c.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
   }
-  t.Commit();
+}
+
+// What SQLite would do with a file that is not a database is its own
+// affair (it may write a small one over); a file at the hive's path must be
+// an empty one (a hive being made) or start like a database before SQLite
+// sees it, and anything else is left exactly as it is.
+void CheckLooksLikeDatabase(const std::string& file) {
+  const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) FailUnusable(std::strerror(errno));
+  struct stat st;
+  char head[16] = {};
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const bool looks = regular && (st.st_size == 0 ||
+                                 (st.st_size >= 100 && pread(fd, head, sizeof head, 0) == 16 &&
+                                  std::memcmp(head, "SQLite format 3", 16) == 0));
+  close(fd);
+  if (!looks) FailUnusable("file is not a database");
 }
 
 bool IsTextType(uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
@@ -225,42 +261,60 @@ bool IsTextType(uint32_t type) { return type == kRegSz || type == kRegExpandSz; 
 }  // namespace
 
 struct Hive::Impl {
+  // Set once the file is known to hold the schema; a failure keeps nothing,
+  // so that every later call names the file and its fault again.
   std::shared_ptr<Connection> conn;
-  bool has_schema = false;
 
-  // Opens the database. Without `for_write`, a missing file or an empty
-  // database answers false: the hive has no keys yet.
+  // Opens the hive. Without `for_write`, a missing file, or one that holds
+  // no schema yet (a hive another process is making), answers false: the
+  // hive has no keys. With it, the folder, the file and the schema are made
+  // as needed, under the write lock, so that processes making the hive at
+  // the same time all find it whole. Throws HiveError for a file that
+  // cannot be used.
   bool Ready(bool for_write) {
-    if (conn && (has_schema || !for_write)) return has_schema;
+    if (conn) return true;
     const std::string file = HiveFile();
-    if (!conn) {
-      if (!FileExists(file)) {
-        if (!for_write) return false;
-        if (!MakeFolders(file.substr(0, file.rfind('/')))) {
-          throw HiveError(u"The configuration hive " + Utf8ToUtf16(file) +
-                          u" cannot be created: " + Utf8ToUtf16(std::strerror(errno)));
-        }
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0) {
+      if (!for_write) return false;
+      const std::string folder = file.substr(0, file.rfind('/'));
+      if (!MakeFolders(folder)) FailCreate(file);
+      // Private to the user; SQLite gives its companion files (-wal, -shm)
+      // the permissions of the database file.
+      const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd < 0 && errno != EEXIST) FailCreate(file);
+      if (fd >= 0) {
+        close(fd);
+        chmod(folder.c_str(), 0700);
       }
-      sqlite3* db = nullptr;
-      const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
-                        (for_write ? SQLITE_OPEN_CREATE : 0);
-      const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
-      auto c = std::make_shared<Connection>(db);
-      if (rc != SQLITE_OK) {
-        c->Fail(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-      }
-      sqlite3_busy_timeout(db, kBusyTimeoutMs);
-      sqlite3_extended_result_codes(db, 0);
-      conn = std::move(c);
-      has_schema = CheckSchema(*conn);
     }
-    if (!has_schema && for_write) {
-      CreateSchema(*conn);
-      has_schema = true;
-      // Persistent: every later connection uses the WAL journal.
-      conn->Exec("PRAGMA journal_mode=WAL");
+    CheckLooksLikeDatabase(file);
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    auto c = std::make_shared<Connection>(db);
+    if (rc != SQLITE_OK) c->Fail(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 0);
+    if (for_write) {
+      WriteTransaction t(*c);  // the lock first, then the look at the schema
+      if (!CheckSchema(*c)) CreateSchema(*c);
+      t.Commit();
+      // Readers and a writer go on at once in the WAL journal, which the file
+      // then records for every later connection. A moment when another
+      // connection is busy leaves the switch to a later writer.
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    } else {
+      ReadTransaction t(*c);
+      if (!CheckSchema(*c)) return false;
     }
-    return has_schema;
+    conn = std::move(c);
+    return true;
+  }
+
+  [[noreturn]] static void FailCreate(const std::string& file) {
+    throw HiveError(u"The configuration hive " + PathFromNative(file) + u" cannot be created: " +
+                    Utf8ToUtf16(std::strerror(errno)));
   }
 
   std::optional<sqlite3_int64> Find(const std::vector<UString>& parts) {
@@ -378,7 +432,7 @@ std::vector<UString> RegKey::SubKeyNames() const {
 Hive::Hive() : impl_(std::make_unique<Impl>()) {}
 Hive::~Hive() = default;
 
-UString Hive::Location() { return Utf8ToUtf16(HiveFile()); }
+UString Hive::Location() { return PathFromNative(HiveFile()); }
 
 std::optional<RegKey> Hive::Open(UStringView path) {
   std::vector<UString> parts;
