@@ -75,6 +75,20 @@ std::vector<UString> Enumerate(HKEY key, bool values) {
   return names;
 }
 
+// Whether the key and every key below it can be opened for deletion. The
+// system deletes a tree one key at a time, so a key refused half-way would
+// leave the tree half deleted: everything is asked first.
+bool CanDeleteTree(HKEY parent, const std::wstring& name) {
+  ScopedHkey key;
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | DELETE, key.receive()) != ERROR_SUCCESS) {
+    return false;
+  }
+  for (const UString& sub : Enumerate(key.get(), false)) {
+    if (!CanDeleteTree(key.get(), W(sub))) return false;
+  }
+  return true;
+}
+
 bool DeleteRecursive(HKEY parent, const std::wstring& name) {
   {
     ScopedHkey key;
@@ -178,7 +192,7 @@ std::optional<RegKey> Hive::Create(UStringView path) {
 bool Hive::DeleteTree(UStringView path) {
   const std::wstring p = SubPath(path);
   if (p.empty()) return false;  // never the hive root itself
-  return DeleteRecursive(HKEY_CURRENT_USER, p);
+  return CanDeleteTree(HKEY_CURRENT_USER, p) && DeleteRecursive(HKEY_CURRENT_USER, p);
 }
 
 }  // namespace platform
