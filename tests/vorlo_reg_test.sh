@@ -41,13 +41,57 @@ check "delete without a terminal does not ask" "1" "$("$reg" query 'HKCU\Softwar
 "$reg" import "$work/v.reg" >/dev/null
 check "import restores the tree" "$before" "$("$reg" query 'HKCU\Software\Vorlo' /s)"
 
-# A bad file changes nothing.
+# A file with a line Windows cannot read: the line is skipped and named, the
+# rest is imported, as Windows does; with /strict nothing is.
 printf 'Windows Registry Editor Version 5.00\n[HKCU\\Software\\Vorlo\\New]\n"a"=dword:1\n"b"=bogus\n' > "$work/bad.reg"
-out=$("$reg" import "$work/bad.reg" 2>&1); rc=$?
-check "a bad file is refused" "1" "$rc"
+err=$("$reg" import "$work/bad.reg" /strict 2>&1 >/dev/null); rc=$?
+check "/strict refuses a file with a skipped line" "1" "$rc"
+check_contains "and names the line" "bad.reg, line 4 skipped: unknown data" "$err"
 check "and nothing of it is applied" "1" "$("$reg" query 'HKCU\Software\Vorlo\New' >/dev/null 2>&1; echo $?)"
+err=$("$reg" import "$work/bad.reg" 2>&1 >/dev/null); rc=$?
+check "without /strict the rest is imported" "0|    a    REG_DWORD    0x1" \
+  "$rc|$("$reg" query 'HKCU\Software\Vorlo\New' /v a | grep REG_)"
+check "and the skipped line is named" "$work/bad.reg, line 4 skipped: unknown data (a text in quotes, dword:, hex: or - expected)" "$err"
+out=$("$reg" import "$work/missing.reg" 2>&1); rc=$?
+check "a missing file" "1" "$rc"
+
+# A text with a line break goes out and comes back whole.
+"$reg" add "$K" /v twolines /d "$(printf 'one\ntwo')" /f >/dev/null
+"$reg" export "$K" "$work/lines.reg" /y >/dev/null
+"$reg" delete "$K" /v twolines /f >/dev/null
+"$reg" import "$work/lines.reg" >/dev/null
+check "a line break survives export and import" "$(printf '    twolines    REG_SZ    one\ntwo')" \
+  "$("$reg" query "$K" /v twolines | sed -n '3,4p')"
+
+# The files of the fixtures: REGEDIT4 in Windows-1252, version 5 in UTF-16.
+fixtures=$(dirname "$0")/reg-files
+"$reg" delete 'HKCU\Software\Vorlo' /f >/dev/null
+err=$("$reg" import "$fixtures/regedit4-ansi.reg" 2>&1 >/dev/null)
+check "REGEDIT4: Windows-1252 text" '"C:\Téléchargements\"' "$("$probe" '\Updates' FilesPath 256 | sed 's/^/"/; s/$/"/')"
+check "REGEDIT4: hex(2) data is 8-bit text, widened" '    Expand    REG_EXPAND_SZ    %TEMP%\vorlé' "$("$reg" query "$K" /v Expand | grep REG_)"
+check "REGEDIT4: a continued hex(7) with a comment and a blank line" '    Multi    REG_MULTI_SZ    one\0two' "$("$reg" query "$K" /v Multi | grep REG_)"
+check "REGEDIT4: the two skipped lines, named" "2" "$(printf '%s\n' "$err" | grep -c 'skipped')"
+check "REGEDIT4: a deleted key" "1" "$("$reg" query 'HKCU\Software\Vorlo\Old' >/dev/null 2>&1; echo $?)"
+"$reg" import "$fixtures/v5-utf16.reg" >/dev/null 2>&1
+check "version 5: UTF-16 text" '"/opt/vorlö/"' "$("$probe" '\Updates' ExecPath 256 | sed 's/^/"/; s/$/"/')"
+check "version 5: a qword" '    Q    REG_QWORD    0x1122334455667788' "$("$reg" query "$K" /v Q | grep REG_)"
+
+# The command lines as reg takes them.
+"$reg" add 'HKCU\Software\Vorlo\Bare' /f >/dev/null
+check "add KEY alone sets an empty default value" '    (Default)    REG_SZ    ' "$("$reg" query 'HKCU\Software\Vorlo\Bare' /ve | grep REG_)"
+"$reg" add "$K" /v none /t REG_NONE /d text /f >/dev/null
+check "REG_NONE /d stores the text" '    none    REG_NONE    74006500780074000000' "$("$reg" query "$K" /v none | grep REG_)"
+check "/reg:64 is taken" "0" "$("$reg" query "$K" /v Q /reg:64 >/dev/null 2>&1; echo $?)"
+check "/reg:32 with /reg:64 is not" "1" "$("$reg" query "$K" /v Q /reg:32 /reg:64 >/dev/null 2>&1; echo $?)"
+check "an option twice is not" "1" "$("$reg" add "$K" /v x /d 1 /d 2 /f >/dev/null 2>&1; echo $?)"
+check "an unknown option is not" "1" "$("$reg" add "$K" /v x /a /f >/dev/null 2>&1; echo $?)"
+check "export wants its options last" "1" "$("$reg" export /y "$K" "$work/x.reg" >/dev/null 2>&1; echo $?)"
+for cmd in add query delete export import; do
+  check "$cmd /? is help" "0" "$("$reg" $cmd /? >/dev/null 2>&1; echo $?)"
+done
 
 # At a terminal, a destructive command asks first.
+"$reg" add "$K" /v n /t REG_DWORD /d 16 /f >/dev/null
 if command -v script >/dev/null; then
   printf 'n\n' | script -qec "$reg delete 'HKCU\\Software\\Vorlo\\Updates' /v n" /dev/null >/dev/null 2>&1
   check "answering no at the terminal keeps the value" "0" "$("$reg" query "$K" /v n >/dev/null 2>&1; echo $?)"

@@ -50,4 +50,25 @@ check "and a size with a blank in its name" "42" "$("$linux/store_probe" '\Updat
 check "and the folder with its accent" 'C:\Dl\é\' "$("$linux/store_probe" '\Updates' FilesPath 256)"
 check "and the binary value" "    b    REG_BINARY    00FF7F" "$("$linux/vorlo-reg" query 'HKCU\Software\Vorlo\Updates' /v b | grep REG_)"
 
+# The same .reg files imported by Windows' reg and by vorlo-reg give the same
+# values: Windows' result, exported and read into a fresh hive, against
+# vorlo-reg's own; skipped lines included.
+listing() {  # the values and keys of HKCU\Software\Vorlo in the Linux hive, sorted
+  "$linux/vorlo-reg" query 'HKCU\Software\Vorlo' /s | tr -d '\r' | grep -v '^$' | sort
+}
+for fixture in "$(dirname "$0")"/reg-files/*.reg; do
+  name=$(basename "$fixture")
+  cp "$fixture" "$work/$name"
+  wreg delete 'HKCU\Software\Vorlo' /f >/dev/null
+  wreg import "$(winpath "$work/$name")" >/dev/null
+  wreg export 'HKCU\Software\Vorlo' "$(winpath "$work/windows-$name")" /y >/dev/null
+  rm -rf "$XDG_CONFIG_HOME"/vorlo
+  "$linux/vorlo-reg" import "$work/windows-$name" >/dev/null 2>&1
+  windows=$(listing)
+  rm -rf "$XDG_CONFIG_HOME"/vorlo
+  "$linux/vorlo-reg" import "$work/$name" >/dev/null 2>&1
+  ours=$(listing)
+  check "$name: vorlo-reg imports what Windows' reg imports" "$windows" "$ours"
+done
+
 finish

@@ -5,11 +5,16 @@
 //   vorlo-reg query  KEY [/v NAME | /ve] [/s]
 //   vorlo-reg delete KEY [/v NAME | /ve | /va] [/f]
 //   vorlo-reg export KEY FILE [/y]
-//   vorlo-reg import FILE
+//   vorlo-reg import FILE [/strict]
 //
-// KEY is HKCU\... or HKEY_CURRENT_USER\...; exit status 0 on success, 1 on
-// failure.
+// KEY is HKCU\... or HKEY_CURRENT_USER\...; /reg:32 or /reg:64 is taken and
+// means nothing here; exit status 0 on success, 1 on failure. Where reg's
+// documentation is silent, the tool does what Windows' reg does
+// (docs/registry-hive.md lists the few differences).
+#include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "platform/console.h"
@@ -45,15 +50,24 @@ const char16_t kHelp[] =
     u"  vorlo-reg query  KEY [/v NAME | /ve] [/s]\n"
     u"  vorlo-reg delete KEY [/v NAME | /ve | /va] [/f]\n"
     u"  vorlo-reg export KEY FILE [/y]\n"
-    u"  vorlo-reg import FILE\n"
+    u"  vorlo-reg import FILE [/strict]\n"
     u"\n"
-    u"KEY    HKCU\\Software\\Vorlo\\... or HKEY_CURRENT_USER\\Software\\Vorlo\\...\n"
-    u"TYPE   REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD,\n"
-    u"       REG_BINARY, REG_NONE\n"
-    u"/f     no confirmation; without it a destructive command asks, but only when\n"
-    u"       standard input is a terminal\n"
-    u"FILE   a .reg file (\"Windows Registry Editor Version 5.00\"); export writes\n"
-    u"       UTF-16LE with a byte-order mark, import also reads UTF-8\n"
+    u"KEY      HKCU\\Software\\Vorlo\\... or HKEY_CURRENT_USER\\Software\\Vorlo\\...\n"
+    u"/v /ve   the value's name, or the key's default value (also without either)\n"
+    u"TYPE     REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD,\n"
+    u"         REG_DWORD_LITTLE_ENDIAN, REG_DWORD_BIG_ENDIAN, REG_QWORD, REG_BINARY,\n"
+    u"         REG_NONE\n"
+    u"/s SEP   the one character between the strings of a REG_MULTI_SZ (else \\0)\n"
+    u"/s       with query: the whole tree\n"
+    u"/f /y    no confirmation; without them a command that would replace or\n"
+    u"         delete something asks, but only when standard input is a terminal\n"
+    u"FILE     a .reg file: \"Windows Registry Editor Version 5.00\" (export writes\n"
+    u"         UTF-16LE with a byte-order mark; import also reads the system's 8-bit\n"
+    u"         text and UTF-8) or \"REGEDIT4\"\n"
+    u"/strict  import nothing when a line of the file cannot be read (without it,\n"
+    u"         such lines are skipped and named on standard error, as Windows skips\n"
+    u"         them)\n"
+    u"/reg:32 /reg:64  taken, and mean nothing here\n"
     u"\n"
     u"Example:\n"
     u"  vorlo-reg add 'HKCU\\Software\\Vorlo\\Updates' /v ExecPath /t REG_SZ "
@@ -80,52 +94,69 @@ bool IsOption(const UString& arg, const char16_t* name) {
          platform::UpperCase(UStringView(arg).substr(1)) == platform::UpperCase(name);
 }
 
-// The options of one command; a value option takes the next argument,
-// whatever it looks like.
+bool LooksLikeOption(const UString& arg) { return !arg.empty() && (arg[0] == u'/' || arg[0] == u'-'); }
+
+// The options of one command, as reg takes them: each at most once; a value
+// option takes the next argument, whatever it looks like.
 struct Options {
   std::optional<UString> v, t, s, d;
-  bool ve = false, va = false, f = false, y = false, sflag = false;
+  bool ve = false, va = false, f = false, y = false, sflag = false, strict = false, view = false;
   std::vector<UString> positional;
+  // Where the first option stood among the arguments (export wants its
+  // options after its two names).
+  size_t first_option = SIZE_MAX;
 };
 
-bool ParseOptions(const std::vector<UString>& args, size_t from, bool s_takes_value,
-                  Options* o) {
-  for (size_t i = from; i < args.size(); ++i) {
+// `value_options` and `flags` name what the command takes ("v", "ve", ...).
+// An argument that looks like an option but is none of them is a syntax
+// error, unless `paths` (a file name may begin with "/" on Linux).
+bool ParseOptions(const std::vector<UString>& args, std::initializer_list<const char16_t*> value_options,
+                  std::initializer_list<const char16_t*> flags, bool paths, Options* o) {
+  const auto takes = [](std::initializer_list<const char16_t*> list, const UString& a) {
+    for (const char16_t* name : list) {
+      if (IsOption(a, name)) return true;
+    }
+    return false;
+  };
+  for (size_t i = 1; i < args.size(); ++i) {
     const UString& a = args[i];
-    const auto take = [&](std::optional<UString>* slot) {
+    if (takes(value_options, a)) {
+      std::optional<UString>* slot = IsOption(a, u"v")   ? &o->v
+                                     : IsOption(a, u"t") ? &o->t
+                                     : IsOption(a, u"s") ? &o->s
+                                                         : &o->d;
       if (slot->has_value() || i + 1 >= args.size()) return false;
       *slot = args[++i];
-      return true;
-    };
-    if (IsOption(a, u"v")) {
-      if (!take(&o->v)) return false;
-    } else if (IsOption(a, u"t")) {
-      if (!take(&o->t)) return false;
-    } else if (IsOption(a, u"d")) {
-      if (!take(&o->d)) return false;
-    } else if (IsOption(a, u"s")) {
-      if (s_takes_value) {
-        if (!take(&o->s)) return false;
-      } else {
-        o->sflag = true;
-      }
-    } else if (IsOption(a, u"ve")) {
-      o->ve = true;
-    } else if (IsOption(a, u"va")) {
-      o->va = true;
-    } else if (IsOption(a, u"f")) {
-      o->f = true;
-    } else if (IsOption(a, u"y")) {
-      o->y = true;
+    } else if (takes(flags, a)) {
+      bool* flag = IsOption(a, u"ve")       ? &o->ve
+                   : IsOption(a, u"va")     ? &o->va
+                   : IsOption(a, u"f")      ? &o->f
+                   : IsOption(a, u"y")      ? &o->y
+                   : IsOption(a, u"s")      ? &o->sflag
+                   : IsOption(a, u"strict") ? &o->strict
+                                            : &o->view;  // /reg:32 or /reg:64
+      if (*flag) return false;
+      *flag = true;
+    } else if (LooksLikeOption(a) && !paths) {
+      return false;
     } else {
-      // Anything else is a key, a file or a path, "/opt/..." included.
       o->positional.push_back(a);
+      continue;
     }
+    o->first_option = std::min(o->first_option, o->positional.size());
   }
   return true;
 }
 
 UString ValueLabel(const UString& name) { return name.empty() ? UString(u"(Default)") : name; }
+
+// The value's name as the hive spells it.
+UString StoredName(const platform::RegKey& key, const UString& name) {
+  for (const UString& n : key.ValueNames()) {
+    if (platform::UpperCase(n) == platform::UpperCase(name)) return n;
+  }
+  return name;
+}
 
 void PrintValue(const UString& name, const RegValue& v) {
   PrintOut(u"    " + ValueLabel(name) + u"    " + TypeName(v.type) + u"    " + DisplayData(v) +
@@ -134,22 +165,24 @@ void PrintValue(const UString& name, const RegValue& v) {
 
 int Add(const std::vector<UString>& args) {
   Options o;
-  if (!ParseOptions(args, 1, true, &o) || o.positional.size() != 1 || (o.v && o.ve) ||
-      (o.s && !o.t)) {
+  if (!ParseOptions(args, {u"v", u"t", u"s", u"d"}, {u"ve", u"f", u"reg:32", u"reg:64"}, false,
+                    &o) ||
+      o.positional.size() != 1 || (o.v && o.ve)) {
     return Usage(u"add");
   }
   UString path, error;
   if (!ParseKeyName(o.positional[0], &path, &error)) return Fail(error);
   uint32_t type = platform::kRegSz;
   if (o.t && !TypeFromName(*o.t, &type)) return Fail(u"Invalid type: " + *o.t + u".");
-  const bool has_value = o.v || o.ve || o.d || o.t;
+  // Without /v the value is the key's default one, as with /ve: reg add KEY
+  // alone gives the key an empty default value.
   RegValue value;
-  if (has_value && !ValueFromData(type, o.d.value_or(u""), o.s.value_or(u""), &value, &error)) {
+  if (!ValueFromData(type, o.d ? &*o.d : nullptr, o.s ? &*o.s : nullptr, &value, &error)) {
     return Fail(error);
   }
   const UString name = o.v.value_or(u"");
   platform::Hive hive;
-  if (has_value && !o.f) {
+  if (!o.f) {
     if (auto existing = hive.Open(path)) {
       RegValue old;
       if (existing->Read(name, &old) &&
@@ -160,34 +193,36 @@ int Add(const std::vector<UString>& args) {
   }
   auto key = hive.Create(path);
   if (!key) return Fail(u"Access is denied: cannot create " + FullKeyName(path) + u".");
-  if (has_value && !key->Write(name, value)) {
-    return Fail(u"Cannot write the value " + ValueLabel(name) + u".");
-  }
+  if (!key->Write(name, value)) return Fail(u"Cannot write the value " + ValueLabel(name) + u".");
   PrintOut(kDone);
   return 0;
 }
 
-// Prints one key's block; with `recurse`, its sub-keys' blocks after it.
-void QueryKey(platform::Hive& hive, const UString& path, const UString& shown, bool recurse) {
+// One key's block as reg query prints it: the key's name, its values and a
+// blank line when it has values (or is a sub-key of a /s listing); then,
+// without /s, its sub-keys' names, and with /s their blocks.
+void QueryKey(platform::Hive& hive, const UString& path, const UString& shown, bool recurse,
+              bool recursing) {
   auto key = hive.OpenReadOnly(path);
   if (!key) return;
-  PrintOut(u"\n" + shown + u"\n");
-  for (const UString& name : key->ValueNames()) {
+  const std::vector<UString> names = key->ValueNames();
+  if (!names.empty() || recursing) PrintOut(shown + u"\n");
+  for (const UString& name : names) {
     RegValue v;
     if (key->Read(name, &v)) PrintValue(name, v);
   }
-  const std::vector<UString> subs = key->SubKeyNames();
-  if (!recurse) {
-    if (!subs.empty()) PrintOut(u"\n");
-    for (const UString& sub : subs) PrintOut(shown + u"\\" + sub + u"\n");
-    return;
-  }
-  for (const UString& sub : subs) {
-    QueryKey(hive, path.empty() ? sub : path + u"\\" + sub, shown + u"\\" + sub, true);
+  if (!names.empty() || recursing) PrintOut(u"\n");
+  for (const UString& sub : key->SubKeyNames()) {
+    const UString sub_path = path.empty() ? sub : path + u"\\" + sub;
+    if (recurse) {
+      QueryKey(hive, sub_path, shown + u"\\" + sub, true, true);
+    } else {
+      PrintOut(shown + u"\\" + sub + u"\n");
+    }
   }
 }
 
-// /v NAME /s: every key of the tree that holds the value.
+// /v NAME /s: the block of every key of the tree that holds the value.
 int SearchValue(platform::Hive& hive, const UString& path, const UString& shown,
                 const UString& name) {
   auto key = hive.OpenReadOnly(path);
@@ -195,8 +230,9 @@ int SearchValue(platform::Hive& hive, const UString& path, const UString& shown,
   int found = 0;
   RegValue v;
   if (key->Read(name, &v)) {
-    PrintOut(u"\n" + shown + u"\n");
-    PrintValue(name, v);
+    PrintOut(shown + u"\n");
+    PrintValue(StoredName(*key, name), v);
+    PrintOut(u"\n");
     ++found;
   }
   for (const UString& sub : key->SubKeyNames()) {
@@ -207,8 +243,8 @@ int SearchValue(platform::Hive& hive, const UString& path, const UString& shown,
 
 int Query(const std::vector<UString>& args) {
   Options o;
-  if (!ParseOptions(args, 1, false, &o) || o.positional.size() != 1 || (o.v && o.ve) || o.t ||
-      o.d || o.va || o.f || o.y) {
+  if (!ParseOptions(args, {u"v"}, {u"ve", u"s", u"reg:32", u"reg:64"}, false, &o) ||
+      o.positional.size() != 1 || (o.v && o.ve)) {
     return Usage(u"query");
   }
   UString path, error;
@@ -220,6 +256,7 @@ int Query(const std::vector<UString>& args) {
     PrintErr(kNotFound);
     return 1;
   }
+  PrintOut(u"\n");
   if (o.v || o.ve) {
     const UString name = o.v.value_or(u"");
     if (o.sflag) {
@@ -228,31 +265,27 @@ int Query(const std::vector<UString>& args) {
       return found > 0 ? 0 : 1;
     }
     RegValue v;
-    UString stored = name;  // shown as the hive spells it
-    for (const UString& n : key->ValueNames()) {
-      if (platform::UpperCase(n) == platform::UpperCase(name)) stored = n;
-    }
     if (!key->Read(name, &v)) {
       if (o.ve) {
-        PrintOut(u"\n" + shown + u"\n    (Default)    REG_SZ    (value not set)\n\n");
+        PrintOut(shown + u"\n    (Default)    REG_SZ    (value not set)\n\n");
         return 0;
       }
       PrintErr(kNotFound);
       return 1;
     }
-    PrintOut(u"\n" + shown + u"\n");
-    PrintValue(stored, v);
+    PrintOut(shown + u"\n");
+    PrintValue(StoredName(*key, name), v);
     PrintOut(u"\n");
     return 0;
   }
-  QueryKey(hive, path, shown, o.sflag);
+  QueryKey(hive, path, shown, o.sflag, false);
   return 0;
 }
 
 int Delete(const std::vector<UString>& args) {
   Options o;
-  if (!ParseOptions(args, 1, false, &o) || o.positional.size() != 1 ||
-      (o.v ? 1 : 0) + (o.ve ? 1 : 0) + (o.va ? 1 : 0) > 1 || o.t || o.d || o.sflag || o.y) {
+  if (!ParseOptions(args, {u"v"}, {u"ve", u"va", u"f", u"reg:32", u"reg:64"}, false, &o) ||
+      o.positional.size() != 1 || (o.v ? 1 : 0) + (o.ve ? 1 : 0) + (o.va ? 1 : 0) > 1) {
     return Usage(u"delete");
   }
   UString path, error;
@@ -308,8 +341,9 @@ void Collect(platform::Hive& hive, const UString& path, std::vector<RegFileKey>*
 
 int Export(const std::vector<UString>& args) {
   Options o;
-  if (!ParseOptions(args, 1, false, &o) || o.positional.size() != 2 || o.v || o.ve || o.va ||
-      o.t || o.d || o.sflag || o.f) {
+  // reg export KEY FILE [/y]: the options come after the two names.
+  if (!ParseOptions(args, {}, {u"y", u"reg:32", u"reg:64"}, true, &o) ||
+      o.positional.size() != 2 || (o.first_option != SIZE_MAX && o.first_option < 2)) {
     return Usage(u"export");
   }
   UString path, error;
@@ -322,11 +356,13 @@ int Export(const std::vector<UString>& args) {
     PrintErr(kNotFound);
     return 1;
   }
+  std::string bytes;
+  if (!FormatRegFile(keys, &bytes, &error)) return Fail(u"Cannot export: " + error + u".");
   if (!o.y && platform::FileExists(file) &&
       !Confirm(u"File " + file + u" already exists. Overwrite")) {
     return Cancelled();
   }
-  if (!platform::WriteWholeFile(file, FormatRegFile(keys), &error)) {
+  if (!platform::WriteWholeFile(file, bytes, &error)) {
     return Fail(u"Cannot write " + file + u": " + error);
   }
   PrintOut(kDone);
@@ -335,8 +371,8 @@ int Export(const std::vector<UString>& args) {
 
 int Import(const std::vector<UString>& args) {
   Options o;
-  if (!ParseOptions(args, 1, false, &o) || o.positional.size() != 1 || o.v || o.ve || o.va ||
-      o.t || o.d || o.sflag || o.f || o.y) {
+  if (!ParseOptions(args, {}, {u"strict", u"reg:32", u"reg:64"}, true, &o) ||
+      o.positional.size() != 1) {
     return Usage(u"import");
   }
   const UString& file = o.positional[0];
@@ -345,11 +381,23 @@ int Import(const std::vector<UString>& args) {
   if (!platform::ReadWholeFile(file, &bytes, &error)) {
     return Fail(u"Cannot read " + file + u": " + error);
   }
-  std::vector<RegFileKey> keys;
-  // The whole file is checked before anything is changed.
-  if (!ParseRegFile(bytes, &keys, &error)) return Fail(file + u", " + error);
+  RegFile parsed;
+  // The whole file is read before anything is changed.
+  if (!ParseRegFile(bytes, &parsed, &error)) return Fail(file + u": " + error + u".");
+  for (const SkippedLine& s : parsed.skipped) {
+    PrintErr(file + u", line " + platform::IntToText(static_cast<long long>(s.line)) +
+             u" skipped: " + s.reason + u"\n");
+  }
+  for (const SkippedLine& s : parsed.notes) {
+    PrintErr(file + u", line " + platform::IntToText(static_cast<long long>(s.line)) + u": " +
+             s.reason + u"\n");
+  }
+  if (o.strict && !parsed.skipped.empty()) {
+    return Fail(file + u": " + platform::IntToText(static_cast<long long>(parsed.skipped.size())) +
+                u" line(s) cannot be read, and /strict imports nothing then.");
+  }
   platform::Hive hive;
-  for (const RegFileKey& k : keys) {
+  for (const RegFileKey& k : parsed.keys) {
     if (k.remove) {
       hive.DeleteTree(k.path);
       continue;
@@ -368,8 +416,11 @@ int Import(const std::vector<UString>& args) {
 int Run(const std::vector<UString>& args) {
   if (args.empty()) return Usage(u"");
   const UString command = platform::UpperCase(args[0]);
-  if (command == u"/?" || command == u"-?" || command == u"--HELP" || command == u"-H" ||
-      (args.size() > 1 && (args[1] == u"/?" || args[1] == u"-?"))) {
+  const auto is_help = [](const UString& a) {
+    const UString up = platform::UpperCase(a);
+    return up == u"/?" || up == u"-?" || up == u"/H" || up == u"-H" || up == u"--HELP";
+  };
+  if (is_help(args[0]) || (args.size() == 2 && is_help(args[1]))) {
     PrintOut(kHelp);
     return 0;
   }

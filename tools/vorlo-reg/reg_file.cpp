@@ -1,17 +1,17 @@
 #include "tools/vorlo-reg/reg_file.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace regtool {
 namespace {
 
 using platform::UpperCase;
 
-const char16_t kHeader[] = u"Windows Registry Editor Version 5.00";
+const char16_t kHeader5[] = u"Windows Registry Editor Version 5.00";
+const char16_t kHeader4[] = u"REGEDIT4";
 
-bool StartsWithNoCase(UStringView s, UStringView prefix) {
-  return s.size() >= prefix.size() && UpperCase(s.substr(0, prefix.size())) == UpperCase(prefix);
-}
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 int HexDigit(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -20,48 +20,30 @@ int HexDigit(char16_t c) {
   return -1;
 }
 
-bool ParseHexNumber(UStringView s, uint64_t max, uint64_t* out) {
-  if (s.empty() || s.size() > 16) return false;
+// 1 to `max_digits` hexadecimal digits, nothing else.
+bool ParseHex(UStringView s, size_t max_digits, uint64_t* out) {
+  if (s.empty() || s.size() > max_digits) return false;
   uint64_t v = 0;
   for (char16_t c : s) {
     const int d = HexDigit(c);
     if (d < 0) return false;
     v = v * 16 + static_cast<unsigned>(d);
   }
-  if (v > max) return false;
   *out = v;
   return true;
 }
 
+// Decimal digits only, within `max`.
 bool ParseDecimal(UStringView s, uint64_t max, uint64_t* out) {
-  if (s.empty() || s.size() > 20) return false;
+  if (s.empty()) return false;
   uint64_t v = 0;
   for (char16_t c : s) {
     if (c < u'0' || c > u'9') return false;
     const unsigned d = c - u'0';
-    if (v > (UINT64_MAX - d) / 10) return false;
+    if (v > (max - d) / 10) return false;
     v = v * 10 + d;
   }
-  if (v > max) return false;
   *out = v;
-  return true;
-}
-
-// "01,ab,ff" (blanks and a trailing comma allowed) to bytes.
-bool ParseHexBytes(UStringView s, std::vector<unsigned char>* out) {
-  out->clear();
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
-    if (i == s.size()) break;
-    size_t j = i;
-    while (j < s.size() && s[j] != u',') ++j;
-    const UString item = platform::Trim(s.substr(i, j - i));
-    uint64_t b;
-    if (!ParseHexNumber(item, 0xFF, &b)) return false;
-    out->push_back(static_cast<unsigned char>(b));
-    i = j < s.size() ? j + 1 : j;
-  }
   return true;
 }
 
@@ -80,32 +62,27 @@ UString HexNumber(uint64_t v, size_t min_digits) {
   return s;
 }
 
-UString Escape(UStringView s) {
-  UString out;
-  for (char16_t c : s) {
-    if (c == u'\\' || c == u'"') out.push_back(u'\\');
-    out.push_back(c);
-  }
-  return out;
+uint64_t LittleEndian(const std::vector<unsigned char>& data) {
+  uint64_t n = 0;
+  for (size_t i = data.size(); i-- > 0;) n = (n << 8) | data[i];
+  return n;
 }
 
-// Reads a quoted string starting at s[*pos] == '"'; *pos ends after the
-// closing quote.
-bool ReadQuoted(UStringView s, size_t* pos, UString* out) {
-  if (*pos >= s.size() || s[*pos] != u'"') return false;
-  out->clear();
-  for (size_t i = *pos + 1; i < s.size(); ++i) {
-    if (s[i] == u'\\' && i + 1 < s.size()) {
-      out->push_back(s[++i]);
-    } else if (s[i] == u'"') {
-      *pos = i + 1;
-      return true;
-    } else {
-      out->push_back(s[i]);
-    }
+void PutUtf16(std::vector<unsigned char>* out, UStringView text) {
+  for (char16_t c : text) {
+    out->push_back(static_cast<unsigned char>(c & 0xFF));
+    out->push_back(static_cast<unsigned char>(c >> 8));
   }
-  return false;
 }
+
+bool IsTextType(uint32_t type) {
+  return type == platform::kRegSz || type == platform::kRegExpandSz ||
+         type == platform::kRegMultiSz;
+}
+
+// ---- reading a file ----
+
+enum class Dialect { kVersion5, kRegedit4 };
 
 UString DecodeFileText(const std::string& bytes) {
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -120,21 +97,355 @@ UString DecodeFileText(const std::string& bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     return platform::Utf8ToUtf16(std::string_view(bytes).substr(3));
   }
-  return platform::Utf8ToUtf16(bytes);
+  return platform::AnsiToUtf16(bytes);
 }
 
+// CR LF, LF and a lone CR all end a line.
 std::vector<UString> SplitLines(UStringView text) {
   std::vector<UString> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(u'\n', start);
-    if (end == UStringView::npos) end = text.size();
-    UString line(text.substr(start, end - start));
-    if (!line.empty() && line.back() == u'\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
+  UString line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      line.push_back(c);
+    }
   }
+  if (!line.empty()) lines.push_back(std::move(line));
   return lines;
+}
+
+UStringView SkipBlanks(UStringView s) {
+  size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return s.substr(i);
+}
+
+// What may follow the data of a value: blanks, then nothing or a comment
+// that starts with ";" (a "#" there is no comment: the line is refused).
+bool OnlyCommentLeft(UStringView rest) {
+  rest = SkipBlanks(rest);
+  return rest.empty() || rest[0] == u';';
+}
+
+// A quoted string at the start of `s`, with the escapes Windows' reg reads:
+// \\ and \" for themselves, \n and \r for a line break, any other
+// character after a backslash for itself (reported in `*unknown`), but \0,
+// which no text may hold. Answers the text and, in `*used`, how much of `s`
+// it took; nullopt when it is not closed or holds \0.
+std::optional<UString> ReadQuoted(UStringView s, size_t* used, UString* unknown) {
+  if (s.empty() || s[0] != u'"') return std::nullopt;
+  UString text;
+  for (size_t i = 1; i < s.size(); ++i) {
+    if (s[i] == u'\\') {
+      if (i + 1 >= s.size() || s[i + 1] == u'0') return std::nullopt;
+      const char16_t c = s[++i];
+      if (c == u'n') {
+        text.push_back(u'\n');
+      } else if (c == u'r') {
+        text.push_back(u'\r');
+      } else {
+        if (c != u'\\' && c != u'"') unknown->push_back(c);
+        text.push_back(c);
+      }
+    } else if (s[i] == u'"') {
+      *used = i + 1;
+      return text;
+    } else {
+      text.push_back(s[i]);
+    }
+  }
+  return std::nullopt;
+}
+
+// The key name of a file's key line, without brackets and "-": the root
+// HKEY_CURRENT_USER (or HKCU) and the path below it; trailing backslashes
+// go. False with the reason for anything else.
+bool FileKeyName(UStringView name, UString* path, UString* why) {
+  static const char16_t* const kOtherRoots[] = {
+      u"HKEY_LOCAL_MACHINE", u"HKEY_USERS", u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_CONFIG",
+      u"HKEY_DYN_DATA", u"HKLM", u"HKU", u"HKCR", u"HKCC"};
+  const size_t sep = name.find(u'\\');
+  const UString root = UpperCase(name.substr(0, sep));
+  if (root != u"HKEY_CURRENT_USER" && root != u"HKCU") {
+    for (const char16_t* other : kOtherRoots) {
+      if (root == other) {
+        *why = u"only the current user's hive (HKEY_CURRENT_USER) is available here";
+        return false;
+      }
+    }
+    *why = u"not a registry key name";
+    return false;
+  }
+  UStringView rest = sep == UStringView::npos ? UStringView() : name.substr(sep + 1);
+  while (!rest.empty() && rest.back() == u'\\') rest.remove_suffix(1);
+  if (rest.find(u"\\\\") != UStringView::npos || (!rest.empty() && rest[0] == u'\\')) {
+    *why = u"an empty part in the key name";
+    return false;
+  }
+  *path = UString(rest);
+  return true;
+}
+
+class Parser {
+ public:
+  Parser(std::vector<UString> lines, Dialect dialect)
+      : lines_(std::move(lines)), dialect_(dialect) {}
+
+  void Run(size_t first, RegFile* out) {
+    out_ = out;
+    for (n_ = first; n_ < lines_.size(); ++n_) Line();
+  }
+
+ private:
+  void Skip(size_t line_index, const UString& why) {
+    out_->skipped.push_back({line_index + 1, why});
+  }
+  void Note(size_t line_index, const UString& unknown) {
+    for (char16_t c : unknown) {
+      out_->notes.push_back({line_index + 1, u"unknown escape \\" + UString(1, c) +
+                                                 u", read as " + UString(1, c)});
+    }
+  }
+
+  void Line() {
+    const UStringView line = SkipBlanks(lines_[n_]);
+    if (line.empty() || line[0] == u';' || line[0] == u'#') return;
+    if (line[0] == u'[') return KeyLine(line);
+    if (line[0] == u'"' || line[0] == u'@') return ValueLine(line);
+    Skip(n_, u"neither a key, a value nor a comment");
+  }
+
+  void KeyLine(UStringView line) {
+    current_ = nullptr;
+    size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1])) --end;
+    if (end < 2 || line[end - 1] != u']') return Skip(n_, u"a key line must end with ]");
+    UStringView name = line.substr(1, end - 2);
+    bool remove = false;
+    if (!name.empty() && name[0] == u'-') {
+      remove = true;
+      name.remove_prefix(1);
+    }
+    if (name.empty() || IsBlank(name[0])) {
+      return Skip(n_, u"a blank before the key name");
+    }
+    RegFileKey key;
+    key.remove = remove;
+    UString why;
+    if (!FileKeyName(name, &key.path, &why)) return Skip(n_, why);
+    out_->keys.push_back(std::move(key));
+    if (!remove) current_ = &out_->keys.back();
+  }
+
+  void ValueLine(UStringView line) {
+    const size_t start = n_;
+    RegFileValue value;
+    size_t pos = 0;
+    if (line[0] == u'@') {
+      pos = 1;
+    } else {
+      UString unknown;
+      auto name = ReadQuoted(line, &pos, &unknown);
+      if (!name) return Skip(start, u"the value name is not closed by \" (or holds \\0)");
+      Note(start, unknown);
+      value.name = std::move(*name);
+    }
+    UStringView rest = SkipBlanks(line.substr(pos));
+    if (rest.empty() || rest[0] != u'=') return Skip(start, u"= expected after the value name");
+    rest = SkipBlanks(rest.substr(1));
+    UString why;
+    if (!Data(rest, &value, &why)) return Skip(start, why);
+    if (current_ == nullptr) return Skip(start, u"no key to put this value in");
+    current_->values.push_back(std::move(value));
+  }
+
+  bool Data(UStringView data, RegFileValue* value, UString* why) {
+    if (!data.empty() && data[0] == u'-') {
+      value->remove = true;
+      if (!OnlyCommentLeft(data.substr(1))) return *why = u"unexpected text after -", false;
+      return true;
+    }
+    if (!data.empty() && data[0] == u'"') {
+      size_t used = 0;
+      UString unknown;
+      auto text = ReadQuoted(data, &used, &unknown);
+      if (!text) return *why = u"the text is not closed by \" (or holds \\0)", false;
+      Note(n_, unknown);
+      if (!OnlyCommentLeft(data.substr(used))) return *why = u"unexpected text after the text", false;
+      value->value = RegValue::Text(*text);
+      return true;
+    }
+    if (data.substr(0, 6) == u"dword:") {
+      UStringView digits = SkipBlanks(data.substr(6));
+      size_t len = 0;
+      while (len < digits.size() && HexDigit(digits[len]) >= 0) ++len;
+      uint64_t v;
+      if (!ParseHex(digits.substr(0, len), 8, &v) || !OnlyCommentLeft(digits.substr(len))) {
+        return *why = u"dword: takes 1 to 8 hexadecimal digits", false;
+      }
+      value->value = RegValue::Dword(static_cast<uint32_t>(v));
+      return true;
+    }
+    if (data.substr(0, 3) == u"hex") return Hex(data.substr(3), value, why);
+    return *why = u"unknown data (a text in quotes, dword:, hex: or - expected)", false;
+  }
+
+  // "hex(type):bytes", the bytes going on over further lines after ",\".
+  bool Hex(UStringView data, RegFileValue* value, UString* why) {
+    uint32_t type = platform::kRegBinary;
+    if (!data.empty() && data[0] == u'(') {
+      const size_t close = data.find(u')');
+      uint64_t t;
+      if (close == UStringView::npos || !ParseHex(data.substr(1, close - 1), 8, &t)) {
+        return *why = u"hex(type) takes a type of 1 to 8 hexadecimal digits", false;
+      }
+      type = static_cast<uint32_t>(t);
+      data = data.substr(close + 1);
+    }
+    if (data.empty() || data[0] != u':') return *why = u"hex data must follow a colon", false;
+    std::vector<unsigned char> bytes;
+    UStringView rest = data.substr(1);
+    bool continuation = false;  // on a line that goes on the previous one
+    for (;;) {
+      const HexLine result = HexBytes(rest, continuation, &bytes);
+      if (result == HexLine::kBad) return *why = u"invalid hexadecimal data", false;
+      if (result == HexLine::kDone) break;
+      // The value goes on: blank lines and ";" comments are passed over.
+      bool more = false;
+      while (++n_ < lines_.size()) {
+        const UStringView next = SkipBlanks(lines_[n_]);
+        if (next.empty() || next[0] == u';') continue;
+        rest = next;
+        more = true;
+        break;
+      }
+      if (!more) break;  // the file ends inside the value: what came is kept
+      continuation = true;
+    }
+    value->value.type = type;
+    value->value.data = Widen(type, std::move(bytes));
+    return true;
+  }
+
+  enum class HexLine { kDone, kGoesOn, kBad };
+
+  // The bytes of one line of hex data: "hh,hh,..." with blanks between,
+  // ending at the line's end or a ";" comment, or with ",\" when the next
+  // line goes on. A continuation line must start with a byte.
+  static HexLine HexBytes(UStringView s, bool continuation, std::vector<unsigned char>* out) {
+    bool expect_byte = true;  // at the start, or after a comma
+    bool any = false;         // a byte or a comma seen on this line
+    size_t i = 0;
+    for (;;) {
+      while (i < s.size() && IsBlank(s[i])) ++i;
+      if (i == s.size() || s[i] == u';') return continuation && !any ? HexLine::kBad : HexLine::kDone;
+      const char16_t c = s[i];
+      if (HexDigit(c) >= 0) {
+        if (!expect_byte) return HexLine::kBad;
+        size_t len = 0;
+        while (i + len < s.size() && HexDigit(s[i + len]) >= 0) ++len;
+        uint64_t b;
+        if (!ParseHex(s.substr(i, len), 2, &b)) return HexLine::kBad;
+        out->push_back(static_cast<unsigned char>(b));
+        i += len;
+        expect_byte = false;
+        any = true;
+      } else if (c == u',') {
+        if (expect_byte) return HexLine::kBad;  // a leading comma, or two in a row
+        expect_byte = true;
+        any = true;
+        ++i;
+      } else if (c == u'\\') {
+        if (!expect_byte || (continuation && !any)) return HexLine::kBad;
+        return OnlyCommentLeft(s.substr(i + 1)) ? HexLine::kGoesOn : HexLine::kBad;
+      } else {
+        return HexLine::kBad;
+      }
+    }
+  }
+
+  // What the bytes of hex data become in the registry. Texts end with their
+  // zero, one being added when the data lacks it; in a REGEDIT4 file they
+  // are 8-bit text and are widened to UTF-16.
+  std::vector<unsigned char> Widen(uint32_t type, std::vector<unsigned char> bytes) const {
+    if (!IsTextType(type) || bytes.empty()) return bytes;
+    if (dialect_ == Dialect::kRegedit4) {
+      const std::string ansi(bytes.begin(), bytes.end());
+      std::vector<unsigned char> wide;
+      PutUtf16(&wide, platform::AnsiToUtf16(ansi));
+      bytes = std::move(wide);
+    }
+    if (bytes.size() % 2 != 0) bytes.push_back(0);
+    if (bytes[bytes.size() - 2] != 0 || bytes[bytes.size() - 1] != 0) {
+      bytes.push_back(0);
+      bytes.push_back(0);
+    }
+    return bytes;
+  }
+
+  std::vector<UString> lines_;
+  Dialect dialect_;
+  size_t n_ = 0;
+  RegFile* out_ = nullptr;
+  RegFileKey* current_ = nullptr;
+};
+
+// ---- writing a file ----
+
+UString Escape(UStringView s) {
+  UString out;
+  for (char16_t c : s) {
+    if (c == u'\\' || c == u'"') out.push_back(u'\\');
+    out.push_back(c);
+  }
+  return out;
+}
+
+bool HasLineBreak(UStringView s) {
+  return s.find_first_of(u"\r\n") != UStringView::npos;
+}
+
+// A text value that an import would not give back as it is: Windows adds
+// the ending zero to text data that lacks it.
+bool UnterminatedText(const RegValue& v) {
+  const auto& d = v.data;
+  return IsTextType(v.type) && !d.empty() &&
+         (d.size() % 2 != 0 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0);
+}
+
+// A REG_SZ that a quoted text gives back byte for byte: UTF-16LE text with
+// one ending zero, no zero and no line break inside.
+bool QuotableText(const RegValue& v) {
+  const auto& d = v.data;
+  if (d.size() < 2 || d.size() % 2 != 0 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0) {
+    return false;
+  }
+  for (size_t i = 0; i + 2 < d.size(); i += 2) {
+    const char16_t c = static_cast<char16_t>(d[i] | (d[i + 1] << 8));
+    if (c == 0 || c == u'\r' || c == u'\n') return false;
+  }
+  return true;
+}
+
+// Hex data, wrapped as regedit does: a line breaks after the byte that
+// reaches column 77 (counting from the value name's start).
+UString HexData(const std::vector<unsigned char>& data, size_t column) {
+  UString out;
+  for (size_t i = 0; i < data.size(); ++i) {
+    out += Hex2(data[i], false);
+    if (i + 1 == data.size()) break;
+    out += u",";
+    column += 3;
+    if (column >= 77) {
+      out += u"\\\r\n  ";
+      column = 2;
+    }
+  }
+  return out;
 }
 
 struct TypeEntry {
@@ -142,56 +453,132 @@ struct TypeEntry {
   const char16_t* name;
 };
 const TypeEntry kTypes[] = {
-    {platform::kRegNone, u"REG_NONE"},     {platform::kRegSz, u"REG_SZ"},
-    {platform::kRegExpandSz, u"REG_EXPAND_SZ"}, {platform::kRegBinary, u"REG_BINARY"},
-    {platform::kRegDword, u"REG_DWORD"},   {platform::kRegMultiSz, u"REG_MULTI_SZ"},
+    {platform::kRegNone, u"REG_NONE"},
+    {platform::kRegSz, u"REG_SZ"},
+    {platform::kRegExpandSz, u"REG_EXPAND_SZ"},
+    {platform::kRegBinary, u"REG_BINARY"},
+    {platform::kRegDword, u"REG_DWORD"},
+    {platform::kRegDwordBigEndian, u"REG_DWORD_BIG_ENDIAN"},
+    {platform::kRegLink, u"REG_LINK"},
+    {platform::kRegMultiSz, u"REG_MULTI_SZ"},
+    {8, u"REG_RESOURCE_LIST"},
+    {9, u"REG_FULL_RESOURCE_DESCRIPTOR"},
+    {10, u"REG_RESOURCE_REQUIREMENTS_LIST"},
     {platform::kRegQword, u"REG_QWORD"},
 };
-
-bool CleanText(const RegValue& v) {
-  return v.data.size() % 2 == 0 && v.data.size() >= 2 &&
-         v.data[v.data.size() - 1] == 0 && v.data[v.data.size() - 2] == 0 &&
-         v.AsText().size() * 2 + 2 == v.data.size();
-}
 
 }  // namespace
 
 bool ParseKeyName(UStringView name, UString* path, UString* error) {
-  const UStringView roots[] = {u"HKEY_CURRENT_USER", u"HKCU"};
-  for (UStringView root : roots) {
-    if (StartsWithNoCase(name, root) &&
-        (name.size() == root.size() || name[root.size()] == u'\\')) {
-      UStringView rest = name.substr(root.size());
-      if (!rest.empty()) rest.remove_prefix(1);
-      while (!rest.empty() && rest.back() == u'\\') rest.remove_suffix(1);
-      if (rest.find(u"\\\\") != UStringView::npos) {
-        *error = u"Invalid key name: " + UString(name);
-        return false;
-      }
-      *path = UString(rest);
+  const auto invalid = [&](const UString& why) {
+    *error = u"Invalid key name: " + UString(name) + u" (" + why + u").";
+    return false;
+  };
+  if (name.substr(0, 2) == u"\\\\") return invalid(u"a remote computer is not available here");
+  if (!name.empty() && name[0] == u'\\') return invalid(u"it must begin with its root, HKCU\\...");
+  const size_t sep = name.find(u'\\');
+  const UString root = UpperCase(name.substr(0, sep));
+  if (root == u"HKCU" || root == u"HKEY_CURRENT_USER") {
+    if (sep == UStringView::npos) {
+      path->clear();
       return true;
     }
+    UStringView rest = name.substr(sep + 1);
+    if (rest.empty()) return invalid(u"nothing after the backslash");
+    if (rest.back() == u'\\') rest.remove_suffix(1);
+    if (rest.empty() || rest[0] == u'\\' || rest.back() == u'\\' ||
+        rest.find(u"\\\\") != UStringView::npos) {
+      return invalid(u"an empty part");
+    }
+    *path = UString(rest);
+    return true;
   }
-  const size_t sep = name.find(u'\\');
-  const UString root(name.substr(0, sep));
-  const UString up = UpperCase(root);
-  if (up == u"HKLM" || up == u"HKEY_LOCAL_MACHINE" || up == u"HKU" || up == u"HKEY_USERS" ||
-      up == u"HKCR" || up == u"HKEY_CLASSES_ROOT" || up == u"HKCC" ||
-      up == u"HKEY_CURRENT_CONFIG") {
-    *error = u"The root " + root +
+  if (root == u"HKLM" || root == u"HKEY_LOCAL_MACHINE" || root == u"HKU" ||
+      root == u"HKEY_USERS" || root == u"HKCR" || root == u"HKEY_CLASSES_ROOT" ||
+      root == u"HKCC" || root == u"HKEY_CURRENT_CONFIG") {
+    *error = u"The root " + UString(name.substr(0, sep)) +
              u" is not available: this tool works on the current user's hive only "
              u"(HKCU\\... or HKEY_CURRENT_USER\\...).";
-  } else {
-    *error = u"Invalid key name: " + UString(name) +
-             u" (write HKCU\\... or HKEY_CURRENT_USER\\...).";
+    return false;
   }
-  return false;
+  return invalid(u"write HKCU\\... or HKEY_CURRENT_USER\\...");
 }
 
 UString FullKeyName(UStringView path) {
   UString s = kRootName;
   if (!path.empty()) s += u"\\" + UString(path);
   return s;
+}
+
+bool ParseRegFile(const std::string& bytes, RegFile* out, UString* error) {
+  std::vector<UString> lines = SplitLines(DecodeFileText(bytes));
+  RegFile file;
+  // The header is the first line, blanks before it allowed; a file that
+  // starts with an empty line is no registry file.
+  const UStringView first = lines.empty() ? UStringView() : SkipBlanks(lines[0]);
+  UString header(first);
+  while (!header.empty() && IsBlank(header.back())) header.pop_back();
+  if (header == kHeader5 || header == kHeader4) {
+    Parser(std::move(lines), header == kHeader4 ? Dialect::kRegedit4 : Dialect::kVersion5)
+        .Run(1, &file);
+  } else if (header.substr(0, 7) == u"REGEDIT") {
+    // Windows takes the file and reads nothing of it.
+    file.skipped.push_back({1, u"\"" + header + u"\" files are not read: nothing is imported"});
+  } else {
+    *error = u"not a registry file: the first line must be \"" + UString(kHeader5) +
+             u"\" or \"" + UString(kHeader4) + u"\"";
+    return false;
+  }
+  *out = std::move(file);
+  return true;
+}
+
+bool FormatRegFile(const std::vector<RegFileKey>& keys, std::string* out, UString* error) {
+  UString text = UString(kHeader5) + u"\r\n\r\n";
+  for (const RegFileKey& key : keys) {
+    if (HasLineBreak(key.path)) {
+      *error = u"the key " + FullKeyName(key.path) + u" has a line break in its name, which a "
+               u".reg file cannot hold";
+      return false;
+    }
+    text += u"[" + UString(key.remove ? u"-" : u"") + FullKeyName(key.path) + u"]\r\n";
+    for (const RegFileValue& v : key.values) {
+      if (HasLineBreak(v.name)) {
+        *error = u"the value " + v.name + u" of " + FullKeyName(key.path) +
+                 u" has a line break in its name, which a .reg file cannot hold";
+        return false;
+      }
+      UString line = v.name.empty() ? UString(u"@=") : u"\"" + Escape(v.name) + u"\"=";
+      const RegValue& r = v.value;
+      if (!v.remove && UnterminatedText(r)) {
+        *error = u"the value " + (v.name.empty() ? UString(u"(Default)") : v.name) + u" of " +
+                 FullKeyName(key.path) +
+                 u" is a text without its ending zero, which a .reg file cannot keep";
+        return false;
+      }
+      if (v.remove) {
+        line += u"-";
+      } else if (r.type == platform::kRegSz && QuotableText(r)) {
+        line += u"\"" + Escape(r.AsText()) + u"\"";
+      } else if (r.type == platform::kRegDword && r.data.size() == 4) {
+        line += u"dword:" + HexNumber(LittleEndian(r.data), 8);
+      } else {
+        line += r.type == platform::kRegBinary ? UString(u"hex:")
+                                               : u"hex(" + HexNumber(r.type, 1) + u"):";
+        line += HexData(r.data, line.size());
+      }
+      text += line + u"\r\n";
+    }
+    text += u"\r\n";
+  }
+  std::string bytes = "\xFF\xFE";
+  bytes.reserve(2 + text.size() * 2);
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  *out = std::move(bytes);
+  return true;
 }
 
 UString TypeName(uint32_t type) {
@@ -203,7 +590,18 @@ UString TypeName(uint32_t type) {
 
 bool TypeFromName(UStringView name, uint32_t* type) {
   const UString up = UpperCase(name);
-  for (const auto& t : kTypes) {
+  static const TypeEntry kTaken[] = {
+      {platform::kRegNone, u"REG_NONE"},
+      {platform::kRegSz, u"REG_SZ"},
+      {platform::kRegExpandSz, u"REG_EXPAND_SZ"},
+      {platform::kRegBinary, u"REG_BINARY"},
+      {platform::kRegDword, u"REG_DWORD"},
+      {platform::kRegDword, u"REG_DWORD_LITTLE_ENDIAN"},
+      {platform::kRegDwordBigEndian, u"REG_DWORD_BIG_ENDIAN"},
+      {platform::kRegMultiSz, u"REG_MULTI_SZ"},
+      {platform::kRegQword, u"REG_QWORD"},
+  };
+  for (const auto& t : kTaken) {
     if (up == t.name) return *type = t.type, true;
   }
   return false;
@@ -216,15 +614,18 @@ UString DisplayData(const RegValue& v) {
       return v.AsText();
     case platform::kRegMultiSz: {
       UString s;
-      for (const UString& part : v.AsMultiText()) s += (s.empty() ? u"" : u"\\0") + part;
+      bool first = true;
+      for (const UString& part : v.AsMultiText()) {
+        s += (first ? u"" : u"\\0") + part;
+        first = false;
+      }
       return s;
     }
     case platform::kRegDword:
+    case platform::kRegDwordBigEndian:
     case platform::kRegQword:
-      if (v.data.size() == (v.type == platform::kRegDword ? 4u : 8u)) {
-        uint64_t n = 0;
-        for (size_t i = v.data.size(); i-- > 0;) n = (n << 8) | v.data[i];
-        return u"0x" + HexNumber(n, 1);
+      if (v.data.size() == (v.type == platform::kRegQword ? 8u : 4u)) {
+        return u"0x" + HexNumber(LittleEndian(v.data), 1);
       }
       break;
     default:
@@ -235,205 +636,99 @@ UString DisplayData(const RegValue& v) {
   return s;
 }
 
-bool ValueFromData(uint32_t type, UStringView data, UStringView separator, RegValue* out,
+bool ValueFromData(uint32_t type, const UString* data, const UString* separator, RegValue* out,
                    UString* error) {
+  const auto invalid = [&](const UString& what) {
+    *error = u"Invalid data for " + TypeName(type) + u": " + (data ? *data : UString()) + u" (" +
+             what + u").";
+    return false;
+  };
+  if (separator != nullptr && type != platform::kRegMultiSz) {
+    *error = u"/s goes with REG_MULTI_SZ only.";
+    return false;
+  }
   switch (type) {
+    case platform::kRegNone:
     case platform::kRegSz:
     case platform::kRegExpandSz:
-      *out = RegValue::Text(data, type);
+      *out = RegValue::Text(data ? *data : UString(), type);
       return true;
-    case platform::kRegMultiSz: {
-      const UString sep = separator.empty() ? UString(u"\\0") : UString(separator);
-      UString joined;
-      size_t start = 0;
-      while (start <= data.size() && !data.empty()) {
-        size_t end = data.find(sep, start);
-        if (end == UStringView::npos) end = data.size();
-        joined += UString(data.substr(start, end - start)) + u'\0';
-        start = end + sep.size();
-      }
-      joined += u'\0';
-      RegValue v = RegValue::Text(joined, type);
-      v.data.resize(v.data.size() - 2);  // Text() added one more terminator
-      *out = std::move(v);
-      return true;
-    }
     case platform::kRegDword:
+    case platform::kRegDwordBigEndian:
     case platform::kRegQword: {
-      const uint64_t max = type == platform::kRegDword ? 0xFFFFFFFFull : UINT64_MAX;
+      const bool qword = type == platform::kRegQword;
+      if (data == nullptr) {
+        if (!qword) return invalid(u"a number is needed");
+        *out = RegValue::Qword(0);
+        return true;
+      }
+      const uint64_t max = qword ? UINT64_MAX : 0xFFFFFFFFull;
+      UStringView d = *data;
+      // reg takes "-N" for a REG_QWORD, as the two's complement of N.
+      const bool negative = qword && !d.empty() && d[0] == u'-';
+      if (negative) d.remove_prefix(1);
       uint64_t n = 0;
-      const bool ok = StartsWithNoCase(data, u"0x") ? ParseHexNumber(data.substr(2), max, &n)
-                                                    : ParseDecimal(data, max, &n);
+      const bool hex = !negative && d.size() > 2 && d[0] == u'0' && (d[1] == u'x' || d[1] == u'X');
+      const bool ok = hex ? ParseHex(d.substr(2), qword ? 16 : 8, &n) : ParseDecimal(d, max, &n);
       if (!ok) {
-        *error = u"Invalid data for " + TypeName(type) + u": " + UString(data) +
-                 u" (a number from 0 to " +
-                 (type == platform::kRegDword ? UString(u"4294967295") : UString(u"18446744073709551615")) +
-                 u", decimal or 0x hexadecimal).";
-        return false;
+        return invalid(u"a number from 0 to " +
+                       UString(qword ? u"18446744073709551615" : u"4294967295") +
+                       u", decimal or 0x hexadecimal");
       }
-      *out = type == platform::kRegDword ? RegValue::Dword(static_cast<uint32_t>(n))
-                                         : RegValue::Qword(n);
-      return true;
-    }
-    default: {
-      std::vector<unsigned char> bytes;
-      if (data.size() % 2 != 0) {
-        *error = u"Invalid data for " + TypeName(type) + u": " + UString(data) +
-                 u" (pairs of hexadecimal digits).";
-        return false;
-      }
-      for (size_t i = 0; i < data.size(); i += 2) {
-        const int hi = HexDigit(data[i]);
-        const int lo = HexDigit(data[i + 1]);
-        if (hi < 0 || lo < 0) {
-          *error = u"Invalid data for " + TypeName(type) + u": " + UString(data) +
-                   u" (pairs of hexadecimal digits).";
-          return false;
-        }
-        bytes.push_back(static_cast<unsigned char>(hi * 16 + lo));
-      }
-      *out = RegValue::Binary(std::move(bytes));
+      if (negative) n = 0 - n;
+      *out = qword ? RegValue::Qword(n) : RegValue::Dword(static_cast<uint32_t>(n));
       out->type = type;
       return true;
     }
-  }
-}
-
-bool ParseRegFile(const std::string& bytes, std::vector<RegFileKey>* keys, UString* error) {
-  const std::vector<UString> lines = SplitLines(DecodeFileText(bytes));
-  std::vector<RegFileKey> result;
-  size_t n = 0;
-  const auto fail = [&](size_t line, const UString& what) {
-    *error = u"line " + platform::IntToText(static_cast<long long>(line)) + u": " + what;
-    return false;
-  };
-  while (n < lines.size() && platform::Trim(lines[n]).empty()) ++n;
-  if (n == lines.size() || (platform::Trim(lines[n]) != kHeader &&
-                            platform::Trim(lines[n]) != u"REGEDIT4")) {
-    return fail(n + 1, u"not a registry file (the first line must be \"" + UString(kHeader) +
-                           u"\")");
-  }
-  for (++n; n < lines.size(); ++n) {
-    const size_t line_no = n + 1;
-    UString line = platform::Trim(lines[n]);
-    if (line.empty() || line[0] == u';') continue;
-    if (line[0] == u'[') {
-      if (line.back() != u']') return fail(line_no, u"a key line must end with ]");
-      RegFileKey key;
-      UStringView name = UStringView(line).substr(1, line.size() - 2);
-      if (!name.empty() && name[0] == u'-') {
-        key.remove = true;
-        name.remove_prefix(1);
+    case platform::kRegMultiSz: {
+      // Strings separated by the one character of /s, or by the two
+      // characters \0 without it; an empty string may only stand alone.
+      if (separator != nullptr && separator->size() != 1) {
+        *error = u"The separator of /s must be one character.";
+        return false;
       }
-      UString why;
-      if (!ParseKeyName(name, &key.path, &why)) return fail(line_no, why);
-      result.push_back(std::move(key));
-      continue;
-    }
-    if (result.empty() || result.back().remove) {
-      return fail(line_no, u"a value must follow a key line");
-    }
-    RegFileValue value;
-    size_t pos = 0;
-    if (line[0] == u'@') {
-      pos = 1;
-    } else if (!ReadQuoted(line, &pos, &value.name)) {
-      return fail(line_no, u"a value line must begin with \"name\" or @");
-    }
-    while (pos < line.size() && (line[pos] == u' ' || line[pos] == u'\t')) ++pos;
-    if (pos >= line.size() || line[pos] != u'=') return fail(line_no, u"= expected after the name");
-    ++pos;
-    while (pos < line.size() && (line[pos] == u' ' || line[pos] == u'\t')) ++pos;
-    UString data = line.substr(pos);
-    if (data == u"-") {
-      value.remove = true;
-    } else if (!data.empty() && data[0] == u'"') {
-      UString text;
-      size_t p = 0;
-      if (!ReadQuoted(data, &p, &text) || !platform::Trim(UStringView(data).substr(p)).empty()) {
-        return fail(line_no, u"unterminated string");
-      }
-      value.value = RegValue::Text(text);
-    } else if (StartsWithNoCase(data, u"dword:")) {
-      uint64_t v;
-      if (!ParseHexNumber(platform::Trim(UStringView(data).substr(6)), 0xFFFFFFFF, &v)) {
-        return fail(line_no, u"dword: needs up to 8 hexadecimal digits");
-      }
-      value.value = RegValue::Dword(static_cast<uint32_t>(v));
-    } else if (StartsWithNoCase(data, u"hex")) {
-      uint32_t type = platform::kRegBinary;
-      size_t colon = 3;
-      if (data.size() > 3 && data[3] == u'(') {
-        const size_t close = data.find(u')');
-        uint64_t t;
-        if (close == UString::npos ||
-            !ParseHexNumber(UStringView(data).substr(4, close - 4), 0xFFFFFFFF, &t)) {
-          return fail(line_no, u"hex(type) needs a hexadecimal type");
+      const UString d = data ? *data : UString();
+      UString joined;
+      for (size_t i = 0; i < d.size(); ++i) {
+        const bool ends =
+            separator ? d[i] == (*separator)[0]
+                      : (d[i] == u'\\' && i + 1 < d.size() && d[i + 1] == u'0');
+        if (ends && separator == nullptr) ++i;
+        joined.push_back(ends ? u'\0' : d[i]);
+        const size_t k = joined.size() - 1;
+        if (k > 0 && joined[k - 1] == u'\0' && (joined[k] == u'\0' || k == 1)) {
+          return invalid(u"an empty string inside the list");
         }
-        type = static_cast<uint32_t>(t);
-        colon = close + 1;
       }
-      if (colon >= data.size() || data[colon] != u':') return fail(line_no, u"hex needs a colon");
-      UString hex = data.substr(colon + 1);
-      // Long values go on over further lines that the previous one ends with "\".
-      while (!hex.empty() && hex.back() == u'\\') {
-        hex.pop_back();
-        if (++n >= lines.size()) return fail(n, u"the file ends inside a value");
-        hex += platform::Trim(lines[n]);
-      }
+      // The list ends with an empty string: one zero after a last string
+      // that ends with its own, two otherwise.
+      const bool open_end = !joined.empty() && joined.back() != u'\0';
+      joined.push_back(u'\0');
+      if (open_end) joined.push_back(u'\0');
       RegValue v;
       v.type = type;
-      if (!ParseHexBytes(hex, &v.data)) return fail(line_no, u"invalid hexadecimal bytes");
-      value.value = std::move(v);
-    } else {
-      return fail(line_no, u"unknown data: " + data);
+      PutUtf16(&v.data, joined);
+      *out = std::move(v);
+      return true;
     }
-    result.back().values.push_back(std::move(value));
-  }
-  *keys = std::move(result);
-  return true;
-}
-
-std::string FormatRegFile(const std::vector<RegFileKey>& keys) {
-  UString text = UString(kHeader) + u"\r\n\r\n";
-  for (const RegFileKey& key : keys) {
-    text += u"[" + UString(key.remove ? u"-" : u"") + FullKeyName(key.path) + u"]\r\n";
-    for (const RegFileValue& v : key.values) {
-      UString line = v.name.empty() ? UString(u"@=") : u"\"" + Escape(v.name) + u"\"=";
-      const RegValue& r = v.value;
-      if (v.remove) {
-        line += u"-";
-      } else if (r.type == platform::kRegSz && CleanText(r)) {
-        line += u"\"" + Escape(r.AsText()) + u"\"";
-      } else if (r.type == platform::kRegDword && r.data.size() == 4) {
-        const uint32_t n = static_cast<uint32_t>(r.data[0] | (r.data[1] << 8) |
-                                                 (r.data[2] << 16) | (r.data[3] << 24));
-        line += u"dword:" + HexNumber(n, 8);
-      } else {
-        line += r.type == platform::kRegBinary ? UString(u"hex:")
-                                               : u"hex(" + HexNumber(r.type, 1) + u"):";
-        // Lines are wrapped before 80 columns, as the registry editor does.
-        for (size_t i = 0; i < r.data.size(); ++i) {
-          const bool last = i + 1 == r.data.size();
-          UString item = Hex2(r.data[i], false) + (last ? u"" : u",");
-          const size_t line_start = line.rfind(u'\n') == UString::npos ? 0 : line.rfind(u'\n') + 1;
-          if (line.size() - line_start + item.size() > 77 && !last) {
-            line += u"\\\r\n  ";
-          }
-          line += item;
-        }
+    case platform::kRegBinary: {
+      UString d = data ? *data : UString();
+      // An odd number of digits: the first byte has one.
+      if (d.size() % 2 != 0) d.insert(d.begin(), u'0');
+      std::vector<unsigned char> bytes;
+      for (size_t i = 0; i < d.size(); i += 2) {
+        const int hi = HexDigit(d[i]);
+        const int lo = HexDigit(d[i + 1]);
+        if (hi < 0 || lo < 0) return invalid(u"hexadecimal digits only");
+        bytes.push_back(static_cast<unsigned char>(hi * 16 + lo));
       }
-      text += line + u"\r\n";
+      *out = RegValue::Binary(std::move(bytes));
+      return true;
     }
-    text += u"\r\n";
+    default:
+      *error = u"The type " + TypeName(type) + u" is not supported.";
+      return false;
   }
-  std::string out = "\xFF\xFE";
-  out.reserve(2 + text.size() * 2);
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
 }
 
 }  // namespace regtool
