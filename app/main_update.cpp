@@ -3,6 +3,7 @@
 #include "engine/exec.h"
 #include "lang/InitLang_update.h"
 #include "lang/reader.h"
+#include "platform/console.h"
 #include "platform/resources.h"
 
 const char16_t kApplicationTitle[] = u"VORLO Updater application";
@@ -83,3 +84,11 @@ void TFormUpdater::ExecTerminated(lang::TComponent*) {
 }
 
 void TFormUpdater::ButtonDetailsClick(lang::TComponent*) { SetHeight(245); }
+
+void TFormUpdater::CloseRequested() {
+  Close();
+  if (!Allowclose && !told_update_finishes_) {
+    told_update_finishes_ = true;
+    platform::PrintErr(platform::LoadResString(65202) + u"\n");
+  }
+}

@@ -38,10 +38,17 @@ class TFormUpdater : public lang::TForm {
   void ExecTerminated(lang::TComponent* Sender);
   void ButtonDetailsClick(lang::TComponent* Sender);
 
+  // A request to end the program from outside the window (on Linux a
+  // signal): the window closes if it may, as by its close box; while the
+  // run goes on it stays, and standard error says once that the update
+  // finishes first.
+  void CloseRequested();
+
  private:
   // The worker started at activation; it frees itself, and is not used after
   // the start.
   TExec* Exec = nullptr;
+  bool told_update_finishes_ = false;
 };
 
 // The application title.

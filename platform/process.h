@@ -24,7 +24,10 @@ bool IsApplicationRunning(UStringView path);
 
 // Whether a process runs whose executable file name (or whole executable
 // path) equals `name`, comparing the letters a to z without regard to case.
-// False when the process list cannot be read.
+// On Linux a script of that name counts too (the kernel runs its
+// interpreter, names the process after the script and gives the script's
+// path among the arguments), and a process that has ended but is not
+// collected yet does not. False when the process list cannot be read.
 bool ProcessExists(UStringView name);
 
 // Holds the object named after `path` for as long as it lives (the main
@@ -51,7 +54,8 @@ class RunningMarker {
 // above 32 on success, else its launch error code (2 file not found, 3 path
 // not found, 5 access denied, 8 out of memory, 11 bad format, 26 sharing
 // violation, ...). The started program inherits no open file and no
-// terminal of this one.
+// terminal of this one: on Linux it runs in a session of its own, with its
+// standard input, output and error on /dev/null, and the default signals.
 int ShellLaunch(void* owner, UStringView target, UStringView directory);
 
 // The system's own message for an error code (errno on Linux, the

@@ -12,6 +12,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -88,6 +90,42 @@ TEST_F(DetectionTest, AnEndedProcessIsNotRunningBeforeItIsCollected) {
   EXPECT_FALSE(platform::ProcessExists(u"vorlo.exe"));
   EXPECT_FALSE(platform::IsApplicationRunning(U(path)));
 }
+
+#ifndef _WIN32
+// Vorlo started through a "#!" launcher script: the kernel runs the
+// interpreter, names the process after the script and gives the
+// interpreter the script's path. That counts as running vorlo.exe; the name
+// only among the arguments of another program does not.
+TEST_F(DetectionTest, AScriptNamedVorloIsSeen) {
+  const struct {
+    const char* file;
+    std::vector<std::string> args;  // after the program
+    bool seen;
+  } cases[] = {
+      {"vorlo.exe", {}, true},
+      {"VORLO.EXE", {}, true},
+      {"vorlo.exe.bak", {}, false},
+      {"myvorlo.exe", {}, false},
+      {"other.sh", {"vorlo.exe"}, false},  // an argument of that name
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_FALSE(platform::ProcessExists(u"vorlo.exe")) << "another vorlo.exe runs";
+    const std::string path = Join(dir_.Path(), c.file);
+    testing_support::WriteFileBytes(path, "#!/bin/sh\nwhile true; do sleep 0.1; done\n");
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    ChildProcess script(path, c.args);
+    ASSERT_TRUE(script.Started());
+    if (c.seen) {
+      EXPECT_TRUE(Eventually([] { return platform::ProcessExists(u"vorlo.exe"); }));
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_FALSE(platform::ProcessExists(u"vorlo.exe"));
+    }
+    script.Kill();
+  }
+}
+#endif
 
 TEST_F(DetectionTest, TwoChecksInARowLeaveNothingBehind) {
   const UString path = Path("never-started.exe");

@@ -127,17 +127,66 @@ std::string ProcessExecutable(const std::string& pid) {
   return {};
 }
 
-// Whether the process has ended but its parent has not collected it yet
-// (state Z or X): it runs nothing any more, as on Windows, where such a
-// process is not listed at all.
-bool HasEnded(const std::string& pid) {
+// The process's name as the kernel records it (at most 15 bytes) and its
+// state letter, from /proc/PID/stat: "PID (NAME) STATE ...", where the name
+// may hold anything, even ") ". False when the process has gone.
+bool ReadStat(const std::string& pid, std::string* name, char* state) {
   std::string stat;
-  if (!ReadWholeFile(Utf8ToUtf16("/proc/" + pid + "/stat"), &stat, nullptr)) return true;
-  // "PID (NAME) STATE ...": the name may hold anything, even ") ".
+  if (!ReadWholeFile(Utf8ToUtf16("/proc/" + pid + "/stat"), &stat, nullptr)) return false;
+  const size_t open = stat.find('(');
   const size_t close = stat.rfind(')');
-  if (close == std::string::npos || close + 2 >= stat.size()) return false;
-  const char state = stat[close + 2];
-  return state == 'Z' || state == 'X';
+  if (open == std::string::npos || close == std::string::npos || close < open ||
+      close + 2 >= stat.size()) {
+    return false;
+  }
+  *name = stat.substr(open + 1, close - open - 1);
+  *state = stat[close + 2];
+  return true;
+}
+
+// The process's arguments after the program's own name.
+std::vector<std::string> Arguments(const std::string& pid) {
+  std::string cmdline;
+  std::vector<std::string> args;
+  if (!ReadWholeFile(Utf8ToUtf16("/proc/" + pid + "/cmdline"), &cmdline, nullptr)) return args;
+  size_t start = cmdline.find('\0');
+  while (start != std::string::npos && start + 1 < cmdline.size()) {
+    const size_t end = cmdline.find('\0', start + 1);
+    args.push_back(cmdline.substr(start + 1, end == std::string::npos ? end : end - start - 1));
+    start = end;
+  }
+  return args;
+}
+
+UString FilePart(const UString& path) {
+  const size_t slash = path.rfind(u'/');
+  return slash == UString::npos ? path : path.substr(slash + 1);
+}
+
+// Whether the process `pid` runs the program named `wanted` (upper-cased a
+// to z): its executable's file name (or whole path) is that name; or it runs
+// a script of that name, which the kernel runs as its interpreter: then the
+// kernel names the process after the script, and the script's path is among
+// the interpreter's arguments. A process that has ended but that its parent
+// has not collected yet (state Z or X) runs nothing, as on Windows, where
+// such a process is not listed at all.
+bool ProcessRuns(const std::string& pid, const UString& wanted) {
+  const UString exe = PathFromNative(ProcessExecutable(pid));
+  if (exe.empty()) return false;
+  std::string name;
+  char state = '?';
+  bool runs = AsciiUpperCase(FilePart(exe)) == wanted || AsciiUpperCase(exe) == wanted;
+  if (!runs) {
+    if (!ReadStat(pid, &name, &state)) return false;
+    if (AsciiUpperCase(PathFromNative(name)) != wanted.substr(0, 15)) return false;
+    for (const std::string& arg : Arguments(pid)) {
+      if (AsciiUpperCase(FilePart(PathFromNative(arg))) == wanted) runs = true;
+    }
+    if (!runs) return false;
+  } else if (!ReadStat(pid, &name, &state)) {
+    return false;
+  }
+  return state != 'Z' && state != 'X';
 }
 
 }  // namespace
@@ -152,13 +201,7 @@ bool ProcessExists(UStringView name) {
   // The scan runs to the end of the list, as the answer does not stop it.
   while (dirent* e = readdir(proc.get())) {
     if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
-    const UString exe = Utf8OrCp1252ToUtf16(ProcessExecutable(e->d_name));
-    if (exe.empty()) continue;
-    const size_t slash = exe.rfind(u'/');
-    const UString file = slash == UString::npos ? exe : exe.substr(slash + 1);
-    if ((AsciiUpperCase(file) == wanted || AsciiUpperCase(exe) == wanted) && !HasEnded(e->d_name)) {
-      found = true;
-    }
+    if (ProcessRuns(e->d_name, wanted)) found = true;
   }
   return found;
 }
@@ -265,7 +308,12 @@ int ShellLaunch(void*, UStringView target, UStringView directory) {
   posix_spawnattr_setflags(&s.attr_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
                                          POSIX_SPAWN_SETSIGDEF);
   if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&s.actions_, dir.c_str());
+  // On its own: nothing of this program's terminal or pipes, so that a
+  // caller that reads the updater's output is not held until Vorlo ends,
+  // and Vorlo's own output does not mix with the log lines.
   posix_spawn_file_actions_addopen(&s.actions_, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&s.actions_, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&s.actions_, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&s.actions_, 3);
   pid_t pid;
   const int rc = executable
