@@ -3,8 +3,9 @@
 #include "engine/exec.h"
 #include "lang/InitLang_update.h"
 #include "lang/reader.h"
-#include "platform/console.h"
+#include "platform/command_line.h"
 #include "platform/resources.h"
+#include "resources/texts.h"
 
 const char16_t kApplicationTitle[] = u"VORLO Updater application";
 
@@ -89,6 +90,6 @@ void TFormUpdater::CloseRequested() {
   Close();
   if (!Allowclose && !told_update_finishes_) {
     told_update_finishes_ = true;
-    platform::PrintErr(platform::LoadResString(65202) + u"\n");
+    platform::PrintErr(platform::LoadResString(texts::kUpdateFinishesFirst) + u"\n");
   }
 }

@@ -2,7 +2,8 @@
 // manifest line pay for.
 #include <benchmark/benchmark.h>
 
-#include "platform/process.h"
+#include "platform/process_list.h"
+#include "platform/running_object.h"
 #include "platform/regional.h"
 #include "platform/text.h"
 

@@ -25,7 +25,8 @@
 #include "engine/exec.h"
 #include "platform/files.h"
 #include "platform/handoff.h"
-#include "platform/process.h"
+#include "platform/process_list.h"
+#include "platform/running_object.h"
 #include "platform/system_ops.h"
 #include "platform/ui.h"
 

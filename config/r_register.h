@@ -6,7 +6,7 @@
 //
 //   config::TDatabaseRegistry store;             // Create
 //   platform::UString exe_path;                  // empty: the default
-//   if (!store.ReadValueRegisterDFset(u"\\Updates", exe_path, u"ExecPath", 256))
+//   if (!store.ReadValueRegisterDFset(u"\\Updates", exe_path, u"ExecPath", varString))
 //     show(store.ErrorMessage);
 //
 // A store object belongs to the thread that made it; each user makes its own

@@ -13,6 +13,7 @@
 #include "platform/module.h"
 #include "platform/resources.h"
 #include "platform/scope_exit.h"
+#include "resources/texts.h"
 
 using platform::Backup;
 using platform::LoadResString;
@@ -42,11 +43,11 @@ void TExec::ExchangeFile(const UString& FileName) {
 
     // 1. One generation of backup: the previous one goes.
     if (Sys->FileExists(backup)) {
-      Log = LoadResString(65172) + backup;
+      Log = LoadResString(texts::kDeleting) + backup;
       if (Sys->DeleteFile(backup)) {
-        Log = LoadResString(65161);
+        Log = LoadResString(texts::kDeleted);
       } else {
-        Log = LoadResString(65158) + backup + LoadResString(65159);
+        Log = LoadResString(texts::kDeletionOf) + backup + LoadResString(texts::kHasFailed);
       }
     }
 
@@ -57,29 +58,29 @@ void TExec::ExchangeFile(const UString& FileName) {
 
     // 2. The installed file is kept as the backup.
     if (Sys->FileExists(installed)) {
-      Log = LoadResString(65178) + installed + LoadResString(65179) + backup;
+      Log = LoadResString(texts::kRenaming) + installed + LoadResString(texts::kInto) + backup;
       kept = Sys->KeepAsBackup(installed, backup);
       if (kept != Backup::kFailed) {
-        Log = LoadResString(65162);
+        Log = LoadResString(texts::kRenamed);
       } else {
-        Log = LoadResString(65157) + installed;
+        Log = LoadResString(texts::kCannotRename) + installed;
       }
     } else {
-      Log = LoadResString(65173) + installed;
+      Log = LoadResString(texts::kDoesNotExistNonFatal) + installed;
     }
 
     // 3. The new file takes the installed name in one step.
     if (have_new) {
-      Log = LoadResString(65139) + downloaded + LoadResString(65179) + installed;
+      Log = LoadResString(texts::kCopying) + downloaded + LoadResString(texts::kInto) + installed;
       if (!staged.empty() && Sys->MoveIntoPlace(staged, installed)) {
         staged.clear();
         settled = true;
-        Log = LoadResString(65140);
+        Log = LoadResString(texts::kCopied);
       } else {
-        Log = LoadResString(65141) + downloaded;
+        Log = LoadResString(texts::kCannotCopy) + downloaded;
       }
     } else {
-      Log = LoadResString(65173) + downloaded;
+      Log = LoadResString(texts::kDoesNotExistNonFatal) + downloaded;
     }
 
     // Nothing new came: the installation keeps its file under its own name
@@ -89,24 +90,24 @@ void TExec::ExchangeFile(const UString& FileName) {
                                                     : Sys->RenameNoReplace(backup, installed);
       settled = put_back;
       if (put_back) {
-        Log = LoadResString(65201) + backup + LoadResString(65179) + installed;
+        Log = LoadResString(texts::kPutBack) + backup + LoadResString(texts::kInto) + installed;
       } else {
-        Log = LoadResString(65157) + backup;
+        Log = LoadResString(texts::kCannotRename) + backup;
       }
     }
   } catch (const std::exception& e) {
-    Log = FileName + LoadResString(65138) + platform::MessageOf(e);
+    Log = FileName + LoadResString(texts::kGeneralProblem) + platform::MessageOf(e);
   }
 }
 
 void TExec::DeleteFile(const UString& FileName) {
   try {
     if (!Sys->FileExists(FileName)) return;
-    Log = LoadResString(65172) + FileName;
+    Log = LoadResString(texts::kDeleting) + FileName;
     if (!Sys->DeleteFile(FileName)) {
-      Log = LoadResString(65158) + FileName + LoadResString(65159);
+      Log = LoadResString(texts::kDeletionOf) + FileName + LoadResString(texts::kHasFailed);
     }
   } catch (const std::exception& e) {
-    Log = FileName + LoadResString(65138) + platform::MessageOf(e);
+    Log = FileName + LoadResString(texts::kGeneralProblem) + platform::MessageOf(e);
   }
 }

@@ -1,6 +1,7 @@
 #include "engine/exec.h"
 
 #include "app/main_update.h"
+#include "engine/contract.h"
 #include "platform/module.h"
 
 TExec::TExec(TFormUpdater* _FormUpdater) : FormUpdater(_FormUpdater) { FreeOnTerminate = true; }
@@ -38,9 +39,9 @@ void TExec::Showmessa() { FormUpdater->Application()->MessageBox(Messa); }
 
 UString TExec::LogFilePath() {
   UString folder = platform::FolderOf(Sys->ExecutablePath());
-  if (folder.empty()) return u"update.log";
+  if (folder.empty()) return contract::kLogFile;
   AddTrailingBackslash(folder);
-  return folder + u"update.log";
+  return folder + contract::kLogFile;
 }
 
 void TExec::WriteLogFile(const UString& S) {

@@ -102,7 +102,10 @@ class TExec : public platform::TThread {
 };
 
 // The status line for a failure of the run: "Erreur : " + message, cut to
-// its first 57 code units and "..." when longer than 60.
+// its first kStatusLineKept code units and "..." when longer than
+// kStatusLineLimit.
+constexpr size_t kStatusLineLimit = 60;
+constexpr size_t kStatusLineKept = kStatusLineLimit - 3;
 UString FailureStatus(const UString& message);
 
 // The text for a shell launch result.

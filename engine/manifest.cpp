@@ -1,11 +1,13 @@
 // Reading one section of the release manifest.
 #include <string>
 
+#include "config/keys.h"
 #include "config/r_register.h"
 #include "engine/contract.h"
 #include "engine/exec.h"
 #include "platform/module.h"
 #include "platform/resources.h"
+#include "resources/texts.h"
 
 using platform::LoadResString;
 
@@ -90,20 +92,20 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
     if (!Sys->ReadWholeFile(manifest, &bytes, &error)) throw platform::Exception(error);
 
     // The texts of this call, looked up once.
-    const UString added = LoadResString(65137);
-    const UString not_found = LoadResString(65145);
-    const UString refused = LoadResString(65200);
+    const UString added = LoadResString(texts::kEntryAdded);
+    const UString not_found = LoadResString(texts::kEntryNotFound);
+    const UString refused = LoadResString(texts::kEntryRefused);
     bool open = false;
     for (const std::string& raw : SplitManifest(bytes)) {
       const UString line = platform::Trim(platform::AnsiToUtf16(raw));
       if (!open && IsKey(line, BeginSectionKey)) {
         open = true;
-        Log = LoadResString(65167) + BeginSectionKey;
+        Log = LoadResString(texts::kSectionBegin) + BeginSectionKey;
         continue;
       }
       if (open && IsKey(line, EndSectionKey)) {
         open = false;
-        Log = LoadResString(65136) + EndSectionKey;
+        Log = LoadResString(texts::kSectionEnd) + EndSectionKey;
         continue;
       }
       if (line.empty() || !open) continue;
@@ -113,12 +115,10 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
         if (c != u'"') entry.push_back(c);
       }
       entry = platform::Trim(entry);
-#ifndef _WIN32
       // Entries written with Windows' separator name the same files here.
       for (char16_t& c : entry) {
-        if (c == u'\\') c = u'/';
+        if (c == u'\\') c = platform::kPathSeparator;
       }
-#endif
       if (!entry.empty() && !Path.empty() && Path.back() == platform::kPathSeparator &&
           entry.front() == platform::kPathSeparator) {
         entry.erase(0, 1);
@@ -134,11 +134,12 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
       }
       if (CheckForSize) {
         int64_t recorded = -1;
-        store.ReadValueRegisterDFset(contract::kSizesKey, recorded, FileNamePart(entry), 20);
+        store.ReadValueRegisterDFset(config::kSizesKey, recorded, FileNamePart(entry),
+                                     config::varInt64);
         const int64_t actual = Sys->FileSizeOf(file);
         if (actual != recorded) {
           const UString text = platform::FormatText(
-              LoadResString(65143),
+              LoadResString(texts::kSizeMismatch),
               {platform::IntToText(recorded), platform::IntToText(actual), Path + entry});
           Shwmess = text;
           Log = text;
@@ -152,6 +153,6 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
     FileList.clear();
     const UString message = platform::MessageOf(e);
     Shwmess = message;
-    Log = LoadResString(65142) + message;
+    Log = LoadResString(texts::kManifestReadFailed) + message;
   }
 }

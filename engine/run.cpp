@@ -2,11 +2,14 @@
 #include <memory>
 
 #include "app/main_update.h"
+#include "config/keys.h"
 #include "config/r_register.h"
 #include "engine/contract.h"
 #include "engine/exec.h"
 #include "platform/module.h"
 #include "platform/resources.h"
+#include "platform/shell_launch.h"
+#include "resources/texts.h"
 
 using platform::FormatText;
 using platform::LoadResString;
@@ -42,29 +45,29 @@ UString TExec::GiveExec(const std::vector<UString>& FileList) {
 UString LaunchErrorText(int code) {
   // The lookup takes the code as unsigned: every negative code is unknown.
   const auto u = static_cast<uint32_t>(code);
-  uint32_t id;
+  texts::TextId id;
   switch (u) {
-    case 0: id = 65186; break;
-    case 2: id = 65187; break;
-    case 3: id = 65188; break;
-    case 5: id = 65190; break;
-    case 8: id = 65197; break;
-    case 11: id = 65189; break;
-    case 26: id = 65198; break;
-    case 27: id = 65191; break;
-    case 28: id = 65194; break;
-    case 29: id = 65193; break;
-    case 30: id = 65192; break;
-    case 31: id = 65196; break;
-    case 32: id = 65195; break;
-    default: id = 65199; break;
+    case 0: id = texts::kLaunchOutOfResources; break;
+    case 2: id = texts::kLaunchFileNotFound; break;
+    case 3: id = texts::kLaunchPathNotFound; break;
+    case 5: id = texts::kLaunchAccessDenied; break;
+    case 8: id = texts::kLaunchOutOfMemory; break;
+    case 11: id = texts::kLaunchBadFormat; break;
+    case 26: id = texts::kLaunchSharingViolation; break;
+    case 27: id = texts::kLaunchAssociationIncomplete; break;
+    case 28: id = texts::kLaunchDdeTimeout; break;
+    case 29: id = texts::kLaunchDdeFailed; break;
+    case 30: id = texts::kLaunchDdeBusy; break;
+    case 31: id = texts::kLaunchNoAssociation; break;
+    case 32: id = texts::kLaunchDllNotFound; break;
+    default: id = texts::kLaunchUnknownError; break;
   }
   return LoadResString(id);
 }
 
 UString FailureStatus(const UString& message) {
-  UString shown = LoadResString(65156) + message;
-  if (shown.size() > 60) shown = shown.substr(0, 57) + u"...";
+  UString shown = LoadResString(texts::kErrorPrefix) + message;
+  if (shown.size() > kStatusLineLimit) shown = shown.substr(0, kStatusLineKept) + u"...";
   return shown;
 }
 
@@ -83,34 +86,34 @@ void TExec::Execute() {
         }
       } allow_close{FormUpdater, &store};
 
-      if (!store->ReadValueRegisterDFset(contract::kUpdatesKey, Exe_Path,
-                                         contract::kExecPathValue, 256)) {
-        throw platform::Exception(FormatText(LoadResString(65168), {contract::kExecPathValue}));
+      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path,
+                                         config::kExecPathValue, config::varString)) {
+        throw platform::Exception(FormatText(LoadResString(texts::kPathNotInRegistry), {config::kExecPathValue}));
       }
       // A folder written without its final separator names that folder, not
       // the start of its siblings' names.
       if (!Exe_Path.empty() && Exe_Path.back() != u'/') AddTrailingBackslash(Exe_Path);
-      Log = LoadResString(65169) + Exe_Path + u"]";
-      if (!store->ReadValueRegisterDFset(contract::kUpdatesKey, User_Path,
-                                         contract::kFilesPathValue, 256)) {
-        throw platform::Exception(FormatText(LoadResString(65168), {contract::kFilesPathValue}));
+      Log = LoadResString(texts::kDestinationFolder) + Exe_Path + u"]";
+      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, User_Path,
+                                         config::kFilesPathValue, config::varString)) {
+        throw platform::Exception(FormatText(LoadResString(texts::kPathNotInRegistry), {config::kFilesPathValue}));
       }
       if (!User_Path.empty() && User_Path.back() != u'/') AddTrailingBackslash(User_Path);
-      Log = LoadResString(65170) + User_Path + u"]";
+      Log = LoadResString(texts::kSourceFolder) + User_Path + u"]";
 
-      ChBottom = LoadResString(65171);
-      ChBottom = LoadResString(65174);
+      ChBottom = LoadResString(texts::kUpdateInProgress);
+      ChBottom = LoadResString(texts::kWaitingForVorlo);
 
       for (const char16_t* name : {contract::kMainExecutable, contract::kMainExecutableCapital}) {
         const UString polled = Exe_Path + name;
         bool running;
         do {
           running = Sys->IsApplicationRunning(polled);
-          Log = LoadResString(running ? 65175 : 65176) + polled;
+          Log = LoadResString(running ? texts::kRunning : texts::kNotRunning) + polled;
           Sys->Sleep(contract::kPollMs);
         } while (running && !Terminated());
-        if (Terminated()) throw platform::Exception(LoadResString(65177));
-        Log = FormatText(LoadResString(65163), {polled});
+        if (Terminated()) throw platform::Exception(LoadResString(texts::kStopped));
+        Log = FormatText(LoadResString(texts::kApplicationEnded), {polled});
       }
 
       Sys->Sleep(contract::kPauseMs);
@@ -121,40 +124,40 @@ void TExec::Execute() {
       for (const UString& entry : list) {
         if (platform::UpperCase(entry) != contract::kUpdaterEntry) ExchangeFile(entry);
       }
-      Log = LoadResString(65164);
+      Log = LoadResString(texts::kExchangesDone);
 
       const UString target = Exe_Path + GiveExec(list);
 
       list.clear();
       LoadFilesToReplace(Exe_Path, contract::kDeleteLocalFiles, contract::kEndKey, list, false);
       if (list.empty()) {
-        Log = LoadResString(65144);
+        Log = LoadResString(texts::kNothingToDelete);
       } else {
         for (const UString& entry : list) DeleteFile(Exe_Path + entry);
       }
-      Log = LoadResString(65165);
+      Log = LoadResString(texts::kDeletionsDone);
 
-      Log = FormatText(LoadResString(65166), {target});
+      Log = FormatText(LoadResString(texts::kRestarting), {target});
       if (Sys->FileExists(target)) {
         const int result =
             Sys->ShellLaunch(FormUpdater->Native()->Handle(), target, platform::FolderOf(target));
-        if (result <= 32) {
-          Log = LoadResString(65180) + target + u" (" + platform::IntToText(result) + u") >>" +
+        if (result <= platform::kLaunchFailedAtMost) {
+          Log = LoadResString(texts::kCannotStartLog) + target + u" (" + platform::IntToText(result) + u") >>" +
                 LaunchErrorText(result);
-          throw platform::Exception((result == 5 ? LoadResString(65181) : LoadResString(65182)) +
+          throw platform::Exception((result == 5 ? LoadResString(texts::kCannotStartDownloadError) : LoadResString(texts::kCannotStart)) +
                                     target);
         }
-        Log = LoadResString(65183) + target + LoadResString(65152);
-        ChBottom = LoadResString(65153) + target + LoadResString(65154);
+        Log = LoadResString(texts::kLogApplication) + target + LoadResString(texts::kLogWillStart);
+        ChBottom = LoadResString(texts::kStatusApplication) + target + LoadResString(texts::kStatusWillStart);
         Sys->Sleep(contract::kStartedMs);
         FormUpdater->Allowclose = true;
         FormUpdater->Close_this_app = true;
       } else if (!target.empty()) {
-        Log = LoadResString(65155) + target;
+        Log = LoadResString(texts::kDoesNotExist) + target;
         FormUpdater->Allowclose = true;
-        throw platform::Exception(LoadResString(65155) + target);
+        throw platform::Exception(LoadResString(texts::kDoesNotExist) + target);
       }
-      Log = LoadResString(65160) + u"\r\n";
+      Log = LoadResString(texts::kDone) + u"\r\n";
     } catch (const std::exception& e) {
       const UString shown = FailureStatus(platform::MessageOf(e));
       // A report that cannot be shown either (the window has gone) leaves

@@ -1,5 +1,6 @@
 #include "lang/InitLang_update.h"
 
+#include "config/keys.h"
 #include "config/r_register.h"
 #include "platform/files.h"
 #include "platform/module.h"
@@ -17,7 +18,7 @@ void LanguageSelection() { LanguageSelection(platform::ExecutablePath()); }
 void LanguageSelection(UStringView exe_path) {
   config::TDatabaseRegistry store;
   UString lang;
-  store.ReadValueRegisterDFset(u"\\Lang", lang, u"Lang_selected", 256);
+  store.ReadValueRegisterDFset(config::kLangKey, lang, config::kLangValue, config::varString);
   // Exactly "US": the same letters, the same case, nothing around them.
   if (lang == u"US") SwitchResourceLanguage(1033, exe_path);
 }

@@ -11,6 +11,7 @@
 #include "platform/resource_file.h"
 #include "tests/support/harness.h"
 #include "tests/support/scratch.h"
+#include "resources/texts.h"
 
 namespace {
 
@@ -36,11 +37,11 @@ class SwitchTest : public ::testing::Test {
     WriteFileBytes(Join(dir_.Path(), name), bytes);
   }
   bool English() const {
-    return platform::LoadResString(65171) == u"Update in progress..." &&
+    return platform::LoadResString(texts::kUpdateInProgress) == u"Update in progress..." &&
            h_->screen.caption == u"Updating...." && h_->screen.button == u">> Details";
   }
   bool French() const {
-    return platform::LoadResString(65171) == u"La mise à jour est en cours ..." &&
+    return platform::LoadResString(texts::kUpdateInProgress) == u"La mise à jour est en cours ..." &&
            h_->screen.caption == u"Mise à jour...." && h_->screen.button == u">> Détails";
   }
 
@@ -124,11 +125,11 @@ TEST_F(SwitchTest, DamagedFilesCountAsAbsent) {
 // Files of the Linux format made here, for what the built file does not show.
 TEST_F(SwitchTest, TextsWithoutADescription) {
   platform::ResourceFileContents c;
-  c.texts[65171] = u"Update in progress...";
+  c.texts[texts::kUpdateInProgress] = u"Update in progress...";
   Put("update.ENU", platform::PackResourceFile(c));
   ASSERT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
-  EXPECT_EQ(platform::LoadResString(65171), u"Update in progress...");
-  EXPECT_EQ(platform::LoadResString(65174), u"");  // a text the file lacks reads as empty
+  EXPECT_EQ(platform::LoadResString(texts::kUpdateInProgress), u"Update in progress...");
+  EXPECT_EQ(platform::LoadResString(texts::kWaitingForVorlo), u"");  // a text the file lacks reads as empty
   EXPECT_EQ(h_->screen.caption, u"Mise à jour....");
 }
 
@@ -136,7 +137,7 @@ TEST_F(SwitchTest, TextsWithoutADescription) {
 // caption: the built-in texts and window come back whole.
 TEST_F(SwitchTest, ADescriptionThatFailsLeavesTheBuiltInSetInForce) {
   platform::ResourceFileContents c;
-  c.texts[65171] = u"Update in progress...";
+  c.texts[texts::kUpdateInProgress] = u"Update in progress...";
   c.descriptions[u"TFORMUPDATER"] = {
       u"TFormUpdater",
       "object FormUpdater : TFormUpdater\n  Caption = \"Updating....\"\n"

@@ -5,7 +5,8 @@
 
 #include "platform/files.h"
 #include "platform/module.h"
-#include "platform/process.h"
+#include "platform/running_object.h"
+#include "platform/shell_launch.h"
 
 namespace platform {
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-#define STR(id, text) {id, text},
+#define STR(id, name, text) {id, text},
 const struct {
   uint32_t id;
   const wchar_t* text;

@@ -2,16 +2,18 @@
 // process list, with real processes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "platform/exception.h"
-#include "platform/process.h"
+#include "platform/process_list.h"
+#include "platform/running_object.h"
 #include "tests/support/child.h"
 #include "tests/support/scratch.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32/scoped_handle.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -136,6 +138,30 @@ TEST_F(DetectionTest, TwoChecksInARowLeaveNothingBehind) {
   EXPECT_TRUE(platform::IsApplicationRunning(path));
 }
 
+// Vorlo may start while a check holds the name for its process scan: its
+// object is held all the same, as on Windows, where both would share it.
+TEST_F(DetectionTest, AMarkerMadeDuringACheckIsHeld) {
+  const UString path = Path("busy.exe");
+  std::atomic<bool> stop{false};
+  std::atomic<int> checks{0};
+  std::thread checker([&] {
+    while (!stop) {
+      platform::IsApplicationRunning(path);
+      ++checks;
+    }
+  });
+  while (checks == 0) std::this_thread::yield();
+  int held = 0;
+  for (int i = 0; i < 100; ++i) {
+    const platform::RunningMarker marker(path);
+    if (marker.Held()) ++held;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stop = true;
+  checker.join();
+  EXPECT_EQ(held, 100);
+}
+
 TEST(ObjectName, EveryBackslashGoes) {
   EXPECT_EQ(platform::RunningObjectName(u"C:\\Programs\\Vorlo\\vorlo.exe"),
             u"C:ProgramsVorlovorlo.exe");
@@ -144,8 +170,8 @@ TEST(ObjectName, EveryBackslashGoes) {
 
 #ifdef _WIN32
 TEST(Detection, AnObjectOfAnotherKindIsASystemError) {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"C:AppVorlovorlo.exe");
-  ASSERT_NE(mutex, nullptr);
+  const platform::ScopedHandle mutex(CreateMutexW(nullptr, FALSE, L"C:AppVorlovorlo.exe"));
+  ASSERT_TRUE(mutex.valid());
   try {
     platform::IsApplicationRunning(u"C:\\App\\Vorlo\\vorlo.exe");
     ADD_FAILURE() << "no failure";
@@ -154,7 +180,6 @@ TEST(Detection, AnObjectOfAnotherKindIsASystemError) {
     EXPECT_EQ(e.Message().substr(0, head.size()), head);
     EXPECT_GT(e.Message().size(), head.size());  // the system's own words follow
   }
-  CloseHandle(mutex);
 }
 #endif
 

@@ -3,7 +3,7 @@
 // the real file system, with the log lines on standard output. The crash
 // tests kill it at chosen moments. Before the first exchange it creates
 // INSTALL_DIR/../probe.ready, so that a test can time its kill from there.
-#include "platform/console.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/module.h"
 #include "tests/support/harness.h"

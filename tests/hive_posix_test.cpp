@@ -12,6 +12,7 @@
 
 #include "config/r_register.h"
 #include "platform/hive.h"
+#include "platform/posix/scoped_fd.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -205,16 +206,17 @@ TEST(SqliteHive, ManyProcessesCreateTheHiveAtOnce) {
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE(round);
     ScratchHive scratch;
-    int go[2];
-    ASSERT_EQ(pipe(go), 0);
+    int go_fds[2];
+    ASSERT_EQ(pipe(go_fds), 0);
+    platform::ScopedFd go_read(go_fds[0]), go_write(go_fds[1]);
     std::vector<pid_t> children;
     for (int i = 0; i < kWriters + kReaders; ++i) {
       const pid_t pid = fork();
       ASSERT_GE(pid, 0);
       if (pid == 0) {
-        close(go[1]);
+        go_write.reset();
         char c;
-        if (read(go[0], &c, 1) != 0) _exit(3);  // all start when the pipe closes
+        if (read(go_read.get(), &c, 1) != 0) _exit(3);  // all start when the pipe closes
         if (i < kWriters) {
           TDatabaseRegistry store;
           store.WriteCFGtoRegister(u"\\Updates\\files", Variant(int64_t{i}),
@@ -237,8 +239,8 @@ TEST(SqliteHive, ManyProcessesCreateTheHiveAtOnce) {
       }
       children.push_back(pid);
     }
-    close(go[0]);
-    close(go[1]);
+    go_read.reset();
+    go_write.reset();
     for (pid_t pid : children) {
       int status = 0;
       ASSERT_EQ(waitpid(pid, &status, 0), pid);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/r_register.h"
-#include "platform/console.h"
+#include "platform/command_line.h"
 
 int main(int argc, char** argv) {
   const std::vector<platform::UString> args = platform::CommandLineArguments(argc, argv);

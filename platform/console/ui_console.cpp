@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/console.h"
+#include "platform/command_line.h"
 #include "platform/handoff.h"
 #include "platform/thread.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/console/ui_console.h"
+#include "platform/gtk/g_object_ptr.h"
 #include "platform/handoff.h"
 #include "platform/ui.h"
 
@@ -14,22 +15,6 @@ namespace platform::ui {
 namespace {
 
 std::string U8(UStringView s) { return Utf16ToUtf8(s); }
-
-// Holds one reference to a GObject.
-template <class T>
-class ScopedObject {
- public:
-  explicit ScopedObject(T* p = nullptr) : p_(p) {}
-  ScopedObject(const ScopedObject&) = delete;
-  ScopedObject& operator=(const ScopedObject&) = delete;
-  ~ScopedObject() {
-    if (p_ != nullptr) g_object_unref(p_);
-  }
-  T* get() const { return p_; }
-
- private:
-  T* p_;
-};
 
 class GtkForm;
 
@@ -52,9 +37,9 @@ class GtkForm : public NativeForm {
     g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
     g_signal_connect(window_, "notify::is-active", G_CALLBACK(OnActive), this);
     g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
-    css_ = gtk_css_provider_new();
+    css_.reset(gtk_css_provider_new());
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(window_),
-                                              GTK_STYLE_PROVIDER(css_),
+                                              GTK_STYLE_PROVIDER(css_.get()),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   }
   ~GtkForm() override {
@@ -63,7 +48,6 @@ class GtkForm : public NativeForm {
       g_signal_handlers_disconnect_by_data(window_, this);
       gtk_widget_destroy(window_);
     }
-    g_object_unref(css_);
   }
 
   void SetCaption(UStringView caption) override {
@@ -112,7 +96,7 @@ class GtkForm : public NativeForm {
                             (font.bold ? "font-weight: bold; " : "") +
                             (font.italic ? "font-style: italic; " : "") +
                             "} window button { padding: 0 4px; min-height: 0; }";
-    gtk_css_provider_load_from_data(css_, css.c_str(), -1, nullptr);
+    gtk_css_provider_load_from_data(css_.get(), css.c_str(), -1, nullptr);
   }
   std::unique_ptr<NativeLabel> CreateLabel() override;
   std::unique_ptr<NativeButton> CreateButton() override;
@@ -164,7 +148,7 @@ class GtkForm : public NativeForm {
   GtkApplication* app_;
   GtkWidget* window_;
   GtkWidget* layout_;
-  GtkCssProvider* css_;
+  GObjectPtr<GtkCssProvider> css_;
   guint cookie_ = 0;
   int client_w_ = 0;
   int client_h_ = 0;
@@ -192,7 +176,7 @@ class Label : public NativeLabel, GtkControlBase {
     gtk_label_set_text(GTK_LABEL(widget_), U8(text).c_str());
   }
   int TextWidth(UStringView text) override {
-    ScopedObject<PangoLayout> layout(gtk_widget_create_pango_layout(widget_, U8(text).c_str()));
+    GObjectPtr<PangoLayout> layout(gtk_widget_create_pango_layout(widget_, U8(text).c_str()));
     int w = 0, h = 0;
     pango_layout_get_pixel_size(layout.get(), &w, &h);
     return w;
@@ -297,19 +281,18 @@ class GtkToolkit : public Toolkit {
     // The application object is only there to ask the session not to log
     // out while closing is refused; without a session bus it stays
     // unregistered and the window works all the same.
-    app_ = gtk_application_new("org.vorlo.Updater", G_APPLICATION_NON_UNIQUE);
-    g_application_register(G_APPLICATION(app_), nullptr, nullptr);
+    app_.reset(gtk_application_new("org.vorlo.Updater", G_APPLICATION_NON_UNIQUE));
+    g_application_register(G_APPLICATION(app_.get()), nullptr, nullptr);
     HandOff::Instance().SetWaker([] { g_idle_add(RunHandOffs, nullptr); });
   }
   ~GtkToolkit() override {
     HandOff::Instance().SetWaker(nullptr);
-    g_object_unref(app_);
   }
 
   const char* Name() const override { return "gtk"; }
 
   std::unique_ptr<NativeForm> CreateForm(FormEvents* events) override {
-    auto form = std::make_unique<GtkForm>(events, app_);
+    auto form = std::make_unique<GtkForm>(events, app_.get());
     if (main_ == nullptr) main_ = form.get();
     return form;
   }
@@ -343,7 +326,7 @@ class GtkToolkit : public Toolkit {
     gtk_widget_destroy(dialog);
   }
 
-  GtkApplication* app_;
+  GObjectPtr<GtkApplication> app_;
   GtkForm* main_ = nullptr;
 };
 

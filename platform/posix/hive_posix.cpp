@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/hive.h"
+#include "platform/posix/scoped_fd.h"
 
 namespace platform {
 namespace {
@@ -244,15 +245,14 @@ void CreateSchema(const Connection& c) {
 // an empty one (a hive being made) or start like a database before SQLite
 // sees it, and anything else is left exactly as it is.
 void CheckLooksLikeDatabase(const std::string& file) {
-  const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) FailUnusable(std::strerror(errno));
+  const ScopedFd fd(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) FailUnusable(std::strerror(errno));
   struct stat st;
   char head[16] = {};
-  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const bool regular = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
   const bool looks = regular && (st.st_size == 0 ||
-                                 (st.st_size >= 100 && pread(fd, head, sizeof head, 0) == 16 &&
+                                 (st.st_size >= 100 && pread(fd.get(), head, sizeof head, 0) == 16 &&
                                   std::memcmp(head, "SQLite format 3", 16) == 0));
-  close(fd);
   if (!looks) FailUnusable("file is not a database");
 }
 
@@ -281,12 +281,9 @@ struct Hive::Impl {
       if (!MakeFolders(folder)) FailCreate(file);
       // Private to the user; SQLite gives its companion files (-wal, -shm)
       // the permissions of the database file.
-      const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd < 0 && errno != EEXIST) FailCreate(file);
-      if (fd >= 0) {
-        close(fd);
-        chmod(folder.c_str(), 0700);
-      }
+      const ScopedFd fd(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      if (!fd.valid() && errno != EEXIST) FailCreate(file);
+      if (fd.valid()) chmod(folder.c_str(), 0700);
     }
     CheckLooksLikeDatabase(file);
     sqlite3* db = nullptr;

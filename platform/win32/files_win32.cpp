@@ -1,37 +1,12 @@
 // Files on Windows, by wide path.
-#include <windows.h>
-
 #include <string>
 
 #include "platform/files.h"
 #include "platform/module.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace platform {
 namespace {
-
-// Owns a kernel handle.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ~ScopedHandle() { Close(); }
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  void reset(HANDLE h) {
-    Close();
-    h_ = h;
-  }
-  bool Close() {
-    if (!valid()) return true;
-    const BOOL ok = CloseHandle(h_);
-    h_ = nullptr;
-    return ok != 0;
-  }
-
- private:
-  HANDLE h_;
-};
 
 std::wstring W(UStringView s) { return std::wstring(s.begin(), s.end()); }
 
@@ -58,9 +33,9 @@ bool IsDiskFile(HANDLE h) {
 // Opens an existing file of the disk; an invalid handle with the last error
 // set otherwise.
 HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
-  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
-  if (h == INVALID_HANDLE_VALUE || IsDiskFile(h)) return h;
-  CloseHandle(h);
+  ScopedHandle h(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
+  if (!h.valid() || IsDiskFile(h.get())) return h.release();
+  h.reset();
   SetLastError(ERROR_FILE_NOT_FOUND);
   return INVALID_HANDLE_VALUE;
 }
@@ -250,16 +225,15 @@ bool MoveIntoPlace(UStringView staged, UStringView to) {
 
 void RemoveStaleStaged(UStringView folder) {
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((W(folder) + L"*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
+  ScopedFindHandle find(FindFirstFileW((W(folder) + L"*").c_str(), &found));
+  if (!find.valid()) return;
   do {
     const UString name(found.cFileName, found.cFileName + wcslen(found.cFileName));
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsStagedName(name)) continue;
     // A file that a running program still writes is open without sharing,
     // so its deletion is refused.
     DeleteFileW((W(folder) + found.cFileName).c_str());
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &found));
 }
 
 int64_t FileSizeOf(UStringView path) {

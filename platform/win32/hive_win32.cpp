@@ -1,43 +1,10 @@
 // The hive on Windows: the registry's HKEY_CURRENT_USER, keys opened with full
 // access.
-#include <windows.h>
-
 #include "platform/hive.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace platform {
 namespace {
-
-// Owns one open registry key.
-class ScopedHkey {
- public:
-  ScopedHkey() = default;
-  explicit ScopedHkey(HKEY h) : h_(h) {}
-  ScopedHkey(ScopedHkey&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-  ScopedHkey& operator=(ScopedHkey&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      h_ = o.h_;
-      o.h_ = nullptr;
-    }
-    return *this;
-  }
-  ScopedHkey(const ScopedHkey&) = delete;
-  ScopedHkey& operator=(const ScopedHkey&) = delete;
-  ~ScopedHkey() { Reset(); }
-
-  HKEY get() const { return h_; }
-  HKEY* receive() {
-    Reset();
-    return &h_;
-  }
-
- private:
-  void Reset() {
-    if (h_ != nullptr) RegCloseKey(h_);
-    h_ = nullptr;
-  }
-  HKEY h_ = nullptr;
-};
 
 std::wstring W(UStringView s) { return std::wstring(s.begin(), s.end()); }
 UString U(const wchar_t* s, size_t n) { return UString(s, s + n); }

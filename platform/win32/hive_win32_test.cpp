@@ -1,6 +1,7 @@
 // The registry hive on Windows (under Wine, in the tests' own prefix): what
 // the system's own rules do to a key deletion.
-#include <windows.h>
+#include "platform/win32/scoped_handle.h"
+
 #include <aclapi.h>
 
 #include <gtest/gtest.h>
@@ -13,8 +14,8 @@ namespace {
 
 // Denies DELETE on the key to everyone, as a policy or another program can.
 bool Protect(const wchar_t* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+  ScopedHkey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.receive()) != ERROR_SUCCESS) {
     return false;
   }
   EXPLICIT_ACCESSW deny = {};
@@ -28,14 +29,13 @@ bool Protect(const wchar_t* path) {
   PACL granted = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   PACL acl = nullptr;
-  bool ok = GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+  bool ok = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                             &granted, nullptr, &descriptor) == ERROR_SUCCESS &&
             SetEntriesInAclW(1, &deny, granted, &acl) == ERROR_SUCCESS &&
-            SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+            SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                             acl, nullptr) == ERROR_SUCCESS;
   if (acl != nullptr) LocalFree(acl);
   if (descriptor != nullptr) LocalFree(descriptor);
-  RegCloseKey(key);
   return ok;
 }
 

@@ -1,19 +1,19 @@
 // Resource sets on Windows: the executable's resources, and resource-only
 // DLLs loaded as data files.
-#include <windows.h>
 
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace platform {
 namespace {
 
 class ModuleResources : public ResourceModule {
  public:
-  ModuleResources(HMODULE module, bool owned) : module_(module), owned_(owned) {}
-  ~ModuleResources() override {
-    if (owned_) FreeLibrary(module_);
-  }
+  // The executable's own resources: nothing to release.
+  explicit ModuleResources(HMODULE module) : module_(module) {}
+  // A language file loaded as data, released with the set.
+  explicit ModuleResources(ScopedModule loaded) : module_(loaded.get()), loaded_(std::move(loaded)) {}
   ModuleResources(const ModuleResources&) = delete;
   ModuleResources& operator=(const ModuleResources&) = delete;
 
@@ -39,7 +39,7 @@ class ModuleResources : public ResourceModule {
 
  private:
   HMODULE module_;
-  bool owned_;
+  ScopedModule loaded_;
 };
 
 uint32_t Le32(const std::string& b, size_t at) {
@@ -82,16 +82,16 @@ bool WholePeFile(UStringView path) {
 }  // namespace
 
 const ResourceModule& BuiltInResources() {
-  static const ModuleResources module(GetModuleHandleW(nullptr), false);
+  static const ModuleResources module(GetModuleHandleW(nullptr));
   return module;
 }
 
 std::unique_ptr<ResourceModule> LoadResourceFile(UStringView path) {
   if (!WholePeFile(path)) return nullptr;
   const std::wstring p(path.begin(), path.end());
-  HMODULE m = LoadLibraryExW(p.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (m == nullptr) return nullptr;
-  return std::make_unique<ModuleResources>(m, true);
+  ScopedModule m(LoadLibraryExW(p.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!m.valid()) return nullptr;
+  return std::make_unique<ModuleResources>(std::move(m));
 }
 
 const BuiltInTable& BuiltInResourceTable() {

@@ -1,7 +1,7 @@
 // The window on Windows: a Win32 tool window, topmost, not resizable, with
 // no task-bar entry, and standard STATIC, BUTTON and EDIT controls placed by
 // pixel.
-#include <windows.h>
+#include "platform/win32/scoped_handle.h"
 #undef MessageBox  // Toolkit::MessageBox is not the macro
 
 #include <memory>
@@ -20,23 +20,6 @@ constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 
 std::wstring W(UStringView s) { return std::wstring(s.begin(), s.end()); }
-
-// Owns a GDI object.
-class ScopedGdiObject {
- public:
-  ScopedGdiObject() = default;
-  ScopedGdiObject(const ScopedGdiObject&) = delete;
-  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-  ~ScopedGdiObject() { Reset(nullptr); }
-  void Reset(HGDIOBJ h) {
-    if (h_ != nullptr) DeleteObject(h_);
-    h_ = h;
-  }
-  HGDIOBJ get() const { return h_; }
-
- private:
-  HGDIOBJ h_ = nullptr;
-};
 
 class Win32Form;
 
@@ -102,7 +85,7 @@ class Win32Form : public NativeForm {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   void SetFont(const FontSpec& f) override {
-    font_.Reset(CreateFontW(f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE,
+    font_.reset(CreateFontW(f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE,
                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, W(f.name).c_str()));
     for (Win32Control* c : controls_) {

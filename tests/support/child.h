@@ -1,6 +1,7 @@
 // A program a test starts and ends.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ class ChildProcess {
   // Windows: its handle stays open), as a parent that has not looked yet.
   void WaitUntilEndedUncollected();
 
+  struct Impl;
+
  private:
   long long pid_ = -1;
-  void* handle_ = nullptr;
+  std::unique_ptr<Impl> impl_;  // Windows: the process's handle
 };
 
 // Copies a file (tests use it to run vorlo-sim under another name).

@@ -13,6 +13,8 @@ extern char** environ;
 
 namespace testing_support {
 
+struct ChildProcess::Impl {};
+
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
   std::vector<std::string> all = {program};
   all.insert(all.end(), args.begin(), args.end());

@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include "platform/module.h"
+#include "platform/win32/scoped_handle.h"
 #include "tests/support/child.h"
 
 namespace testing_support {
@@ -30,43 +29,46 @@ std::wstring Quoted(const std::wstring& arg) {
 }
 }  // namespace
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
+struct ChildProcess::Impl {
+  platform::ScopedHandle process;
+};
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
+    : impl_(std::make_unique<Impl>()) {
   std::wstring cmd = Quoted(Widen(program));
   for (const auto& a : args) cmd += L" " + Quoted(Widen(a));
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    CloseHandle(pi.hThread);
-    handle_ = pi.hProcess;
+    const platform::ScopedHandle thread(pi.hThread);
+    impl_->process.reset(pi.hProcess);
     pid_ = pi.dwProcessId;
   }
 }
 
 ChildProcess::~ChildProcess() { Kill(); }
 
-bool ChildProcess::Started() const { return handle_ != nullptr; }
+bool ChildProcess::Started() const { return impl_->process.valid(); }
 
 void ChildProcess::Kill() {
-  if (handle_ == nullptr) return;
-  TerminateProcess(static_cast<HANDLE>(handle_), 9);
-  WaitForSingleObject(static_cast<HANDLE>(handle_), 10000);
-  CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
+  if (!impl_->process.valid()) return;
+  TerminateProcess(impl_->process.get(), 9);
+  WaitForSingleObject(impl_->process.get(), 10000);
+  impl_->process.reset();
 }
 
 int ChildProcess::Wait() {
-  if (handle_ == nullptr) return -1;
-  WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE);
+  if (!impl_->process.valid()) return -1;
+  WaitForSingleObject(impl_->process.get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(static_cast<HANDLE>(handle_), &code);
-  CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
+  GetExitCodeProcess(impl_->process.get(), &code);
+  impl_->process.reset();
   return static_cast<int>(code);
 }
 
 void ChildProcess::WaitUntilEndedUncollected() {
-  if (handle_ != nullptr) WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE);
+  if (impl_->process.valid()) WaitForSingleObject(impl_->process.get(), INFINITE);
 }
 
 void CopyProgram(const std::string& from, const std::string& to) {

@@ -13,6 +13,7 @@
 #include "engine/exec.h"
 #include "lang/forms.h"
 #include "platform/module.h"
+#include "platform/shell_launch.h"
 #include "platform/system_ops.h"
 #include "platform/ui.h"
 
@@ -64,7 +65,7 @@ class TestSystem : public platform::SystemOps {
   std::vector<bool> running;
   std::vector<UString> polled;
   // The launch: what it was asked, and its answer.
-  int launch_result = 42;
+  int launch_result = platform::kLaunchStarted;
   UString launched;
   UString launched_in;
 

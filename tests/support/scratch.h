@@ -2,6 +2,7 @@
 // test's own, never the user's.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,10 @@ class ExclusiveWriter {
   ExclusiveWriter(const ExclusiveWriter&) = delete;
   ExclusiveWriter& operator=(const ExclusiveWriter&) = delete;
 
+  struct Impl;
+
  private:
-  void* handle_ = nullptr;
-  int fd_ = -1;
+  std::unique_ptr<Impl> impl_;
 };
 
 // path + separator + name.

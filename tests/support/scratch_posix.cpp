@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/posix/scoped_fd.h"
 #include "tests/support/scratch.h"
 
 namespace testing_support {
@@ -76,14 +77,16 @@ std::string ReadFileBytes(const std::string& path) {
   return s.str();
 }
 
-ExclusiveWriter::ExclusiveWriter(const std::string& path) {
-  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ >= 0) flock(fd_, LOCK_EX);
+struct ExclusiveWriter::Impl {
+  platform::ScopedFd fd;
+};
+
+ExclusiveWriter::ExclusiveWriter(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->fd.reset(open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  if (impl_->fd.valid()) flock(impl_->fd.get(), LOCK_EX);
 }
 
-ExclusiveWriter::~ExclusiveWriter() {
-  if (fd_ >= 0) close(fd_);
-}
+ExclusiveWriter::~ExclusiveWriter() = default;
 
 std::string Join(const std::string& path, const std::string& name) { return path + "/" + name; }
 void MakeDir(const std::string& path) { mkdir(path.c_str(), 0755); }
@@ -94,12 +97,12 @@ bool PathExists(const std::string& path) {
 
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
-  if (DIR* d = opendir(path.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
+  const platform::ScopedDir d(opendir(path.c_str()));
+  while (d.valid()) {
+    const dirent* e = readdir(d.get());
+    if (e == nullptr) break;
+    const std::string n = e->d_name;
+    if (n != "." && n != "..") names.push_back(n);
   }
   std::sort(names.begin(), names.end());
   return names;

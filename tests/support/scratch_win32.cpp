@@ -1,5 +1,3 @@
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -7,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/hive.h"
+#include "platform/win32/scoped_handle.h"
 #include "tests/support/scratch.h"
 
 namespace testing_support {
@@ -19,20 +18,21 @@ std::wstring Widen(const std::string& s) {
 
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring full = path + L"\\" + name;
-      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
-      } else {
-        DeleteFileW(full.c_str());
-      }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+  {
+    platform::ScopedFindHandle h(FindFirstFileW((path + L"\\*").c_str(), &fd));
+    if (h.valid()) {
+      do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = path + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(full);
+        } else {
+          DeleteFileW(full.c_str());
+        }
+      } while (FindNextFileW(h.get(), &fd));
+    }
   }
   RemoveDirectoryW(path.c_str());
 }
@@ -92,15 +92,16 @@ std::string ReadFileBytes(const std::string& path) {
   return s.str();
 }
 
-ExclusiveWriter::ExclusiveWriter(const std::string& path) {
-  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  handle_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
+struct ExclusiveWriter::Impl {
+  platform::ScopedHandle file;
+};
+
+ExclusiveWriter::ExclusiveWriter(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->file.reset(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-ExclusiveWriter::~ExclusiveWriter() {
-  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
-}
+ExclusiveWriter::~ExclusiveWriter() = default;
 
 std::string Join(const std::string& path, const std::string& name) { return path + "\\" + name; }
 void MakeDir(const std::string& path) { CreateDirectoryW(Widen(path).c_str(), nullptr); }
@@ -111,15 +112,14 @@ bool PathExists(const std::string& path) {
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((Widen(path) + L"\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
+  platform::ScopedFindHandle h(FindFirstFileW((Widen(path) + L"\\*").c_str(), &fd));
+  if (h.valid()) {
     do {
       const std::wstring n = fd.cFileName;
       if (n != L"." && n != L"..") {
         names.push_back(platform::Utf16ToUtf8(platform::UString(n.begin(), n.end())));
       }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    } while (FindNextFileW(h.get(), &fd));
   }
   std::sort(names.begin(), names.end());
   return names;

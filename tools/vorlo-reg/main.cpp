@@ -17,7 +17,7 @@
 #include <initializer_list>
 #include <optional>
 
-#include "platform/console.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/hive.h"
 #include "tools/vorlo-reg/reg_file.h"

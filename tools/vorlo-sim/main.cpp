@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/console.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/module.h"
-#include "platform/process.h"
+#include "platform/running_object.h"
 #include "platform/regional.h"
 #include "platform/working_dir.h"
 

@@ -1,19 +1,12 @@
-#include "platform/process.h"
+#include "platform/system_error.h"
 
 #include "platform/resources.h"
+#include "resources/texts.h"
 
 namespace platform {
 
-UString RunningObjectName(UStringView path) {
-  UString name;
-  for (char16_t c : path) {
-    if (c != u'\\') name.push_back(c);
-  }
-  return name;
-}
-
 UString SystemErrorMessage(int code) {
-  UString format = LoadResString(65458);
+  UString format = LoadResString(texts::kSystemError);
   if (format.empty()) format = u"System Error.  Code: %d.";
   return FormatText(format, {IntToText(code)}) + u"\r\n" + SystemErrorText(code);
 }

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/console.h"
+#include "platform/command_line.h"
 
 namespace platform {
 namespace {

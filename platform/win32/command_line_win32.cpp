@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/console.h"
+#include "platform/command_line.h"
 
 namespace platform {
 namespace {

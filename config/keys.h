@@ -1,0 +1,18 @@
+// The configuration the updater reads, below HKEY_CURRENT_USER\Software\Vorlo:
+// the names of its keys and values, for every user of them (the run, the
+// manifest reader, the language selection).
+#pragma once
+
+namespace config {
+
+// The two folders, each a text in double quotes ending with a separator.
+constexpr char16_t kUpdatesKey[] = u"\\Updates";
+constexpr char16_t kExecPathValue[] = u"ExecPath";
+constexpr char16_t kFilesPathValue[] = u"FilesPath";
+// One recorded size per downloaded file, named after its file name.
+constexpr char16_t kSizesKey[] = u"\\Updates\\files";
+// The language: "US" (in double quotes) for English.
+constexpr char16_t kLangKey[] = u"\\Lang";
+constexpr char16_t kLangValue[] = u"Lang_selected";
+
+}  // namespace config
