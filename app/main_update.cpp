@@ -2,7 +2,7 @@
 
 #include "engine/exec.h"
 #include "lang/InitLang_update.h"
-#include "lang/reader.h"
+#include "forms/reader.h"
 #include "platform/command_line.h"
 #include "platform/resources.h"
 #include "resources/texts.h"
@@ -12,46 +12,46 @@ const char16_t kApplicationTitle[] = u"VORLO Updater application";
 namespace {
 
 template <class T>
-T* Bind(lang::TForm* form, lang::UStringView name) {
+T* Bind(forms::TForm* form, forms::UStringView name) {
   T* c = dynamic_cast<T*>(form->FindComponent(name));
   if (c == nullptr) {
-    throw lang::EReadError(u"The window description has no " + lang::UString(name));
+    throw forms::EReadError(u"The window description has no " + forms::UString(name));
   }
   return c;
 }
 
 }  // namespace
 
-TFormUpdater::TFormUpdater(lang::TApplication* application) : lang::TForm(application) {
+TFormUpdater::TFormUpdater(forms::TApplication* application) : forms::TForm(application) {
   std::string description;
   if (!platform::ResourcesInForce().FindDescription(u"TFormUpdater", &description)) {
-    throw lang::EReadError(u"Resource TFormUpdater not found");
+    throw forms::EReadError(u"Resource TFormUpdater not found");
   }
-  lang::TReader reader(description, 4096);
+  forms::TReader reader(description, 4096);
   reader.ReadRootComponent(this);
-  LabelBottom = Bind<lang::TLabel>(this, u"LabelBottom");
-  ButtonDetails = Bind<lang::TButton>(this, u"ButtonDetails");
-  MemoLog = Bind<lang::TMemo>(this, u"MemoLog");
+  LabelBottom = Bind<forms::TLabel>(this, u"LabelBottom");
+  ButtonDetails = Bind<forms::TButton>(this, u"ButtonDetails");
+  MemoLog = Bind<forms::TMemo>(this, u"MemoLog");
 }
 
 TFormUpdater::~TFormUpdater() = default;
 
-lang::TNotifyEvent TFormUpdater::FindMethod(lang::UStringView name) {
-  const lang::UString n = platform::UpperCase(name);
-  if (n == u"FORMACTIVATE") return [this](lang::TComponent* s) { FormActivate(s); };
-  if (n == u"BUTTONDETAILSCLICK") return [this](lang::TComponent* s) { ButtonDetailsClick(s); };
+forms::TNotifyEvent TFormUpdater::FindMethod(forms::UStringView name) {
+  const forms::UString n = platform::UpperCase(name);
+  if (n == u"FORMACTIVATE") return [this](forms::TComponent* s) { FormActivate(s); };
+  if (n == u"BUTTONDETAILSCLICK") return [this](forms::TComponent* s) { ButtonDetailsClick(s); };
   return nullptr;
 }
 
-std::function<void(lang::TComponent*, bool&)> TFormUpdater::FindCloseQueryMethod(
-    lang::UStringView name) {
+std::function<void(forms::TComponent*, bool&)> TFormUpdater::FindCloseQueryMethod(
+    forms::UStringView name) {
   if (platform::UpperCase(name) == u"FORMCLOSEQUERY") {
-    return [this](lang::TComponent* s, bool& can) { FormCloseQuery(s, can); };
+    return [this](forms::TComponent* s, bool& can) { FormCloseQuery(s, can); };
   }
   return nullptr;
 }
 
-void TFormUpdater::FormActivate(lang::TComponent*) {
+void TFormUpdater::FormActivate(forms::TComponent*) {
   try {
     lang::LanguageSelection();
     Allowclose = false;
@@ -74,17 +74,17 @@ void TFormUpdater::FormActivate(lang::TComponent*) {
   }
 }
 
-void TFormUpdater::FormCloseQuery(lang::TComponent*, bool& CanClose) {
+void TFormUpdater::FormCloseQuery(forms::TComponent*, bool& CanClose) {
   CanClose = Allowclose;
   Native()->SetLogoutInhibited(!CanClose);
 }
 
-void TFormUpdater::ExecTerminated(lang::TComponent*) {
+void TFormUpdater::ExecTerminated(forms::TComponent*) {
   Native()->SetLogoutInhibited(!Allowclose);
   if (Close_this_app) Close();
 }
 
-void TFormUpdater::ButtonDetailsClick(lang::TComponent*) { SetHeight(245); }
+void TFormUpdater::ButtonDetailsClick(forms::TComponent*) { SetHeight(245); }
 
 void TFormUpdater::CloseRequested() {
   Close();

@@ -6,37 +6,37 @@
 
 #include <atomic>
 
-#include "lang/forms.h"
+#include "forms/forms.h"
 
 class TExec;
 
-class TFormUpdater : public lang::TForm {
+class TFormUpdater : public forms::TForm {
  public:
   // Creates the window hidden, from the description of the resource set in
   // force. Throws when the description is missing or cannot be read.
-  explicit TFormUpdater(lang::TApplication* application);
+  explicit TFormUpdater(forms::TApplication* application);
   ~TFormUpdater() override;
 
-  std::vector<lang::UString> ClassChain() const override {
+  std::vector<forms::UString> ClassChain() const override {
     return {u"TFormUpdater", u"TForm", u"TComponent"};
   }
-  lang::TNotifyEvent FindMethod(lang::UStringView name) override;
-  std::function<void(lang::TComponent*, bool&)> FindCloseQueryMethod(
-      lang::UStringView name) override;
+  forms::TNotifyEvent FindMethod(forms::UStringView name) override;
+  std::function<void(forms::TComponent*, bool&)> FindCloseQueryMethod(
+      forms::UStringView name) override;
 
-  lang::TLabel* LabelBottom = nullptr;
-  lang::TButton* ButtonDetails = nullptr;
-  lang::TMemo* MemoLog = nullptr;
+  forms::TLabel* LabelBottom = nullptr;
+  forms::TButton* ButtonDetails = nullptr;
+  forms::TMemo* MemoLog = nullptr;
 
   // Written by the worker while it runs, read by the window thread: single
   // bytes, atomic so that the reads see the writes.
   std::atomic<bool> Allowclose{false};
   std::atomic<bool> Close_this_app{false};
 
-  void FormActivate(lang::TComponent* Sender);
-  void FormCloseQuery(lang::TComponent* Sender, bool& CanClose);
-  void ExecTerminated(lang::TComponent* Sender);
-  void ButtonDetailsClick(lang::TComponent* Sender);
+  void FormActivate(forms::TComponent* Sender);
+  void FormCloseQuery(forms::TComponent* Sender, bool& CanClose);
+  void ExecTerminated(forms::TComponent* Sender);
+  void ButtonDetailsClick(forms::TComponent* Sender);
 
   // A request to end the program from outside the window (on Linux a
   // signal): the window closes if it may, as by its close box; while the

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   });
   // The regional formats of the start stay in force for the whole run.
   platform::TakeRegionalSettings();
-  lang::TApplication application(platform::ui::Toolkit::Open(&argc, &argv));
+  forms::TApplication application(platform::ui::Toolkit::Open(&argc, &argv));
   application.UpdateFormatSettings = false;
   application.UpdateMetricSettings = false;
   application.Initialize();

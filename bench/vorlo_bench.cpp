@@ -85,7 +85,7 @@ class BenchWorker : public platform::TThread {
 // A window (not shown) and the updater's worker object, never started: `body`
 // runs on a thread of its own while this thread runs the terminal front
 // end's loop, which serves the hand-offs as the program does.
-void OnWorker(lang::TApplication& app, const std::function<void(TExec*)>& body,
+void OnWorker(forms::TApplication& app, const std::function<void(TExec*)>& body,
               CountingSystem* sys) {
   TFormUpdater form(&app);
   form.OnActivate = nullptr;
@@ -99,7 +99,7 @@ void OnWorker(lang::TApplication& app, const std::function<void(TExec*)>& body,
 }
 
 int Stage(const char* dl, const char* app_dir, bool manifest_only) {
-  lang::TApplication app(platform::ui::OpenConsoleToolkit());
+  forms::TApplication app(platform::ui::OpenConsoleToolkit());
   app.Title = kApplicationTitle;
   CountingSystem sys;
   sys.exe = U(dl) + u"/../update";
@@ -262,7 +262,7 @@ int Detect(const char* path) {
 // `body` on a worker thread with the updater's worker object; the window
 // closes when the body is done.
 void OnShownWindow(int argc, char** argv, const std::function<void(TExec*)>& body) {
-  lang::TApplication app(platform::ui::Toolkit::Open(&argc, &argv));
+  forms::TApplication app(platform::ui::Toolkit::Open(&argc, &argv));
   app.Title = kApplicationTitle;
   app.AddForm(std::make_unique<TFormUpdater>(&app));
   auto* form = static_cast<TFormUpdater*>(app.MainForm());

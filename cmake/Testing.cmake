@@ -43,10 +43,3 @@ function(vorlo_add_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
 endfunction()
-
-add_library(vorlo_test_support STATIC
-  ${PROJECT_SOURCE_DIR}/tests/support/main.cpp
-  ${PROJECT_SOURCE_DIR}/tests/support/scratch_${VORLO_PLATFORM}.cpp
-  ${PROJECT_SOURCE_DIR}/tests/support/child_${VORLO_PLATFORM}.cpp)
-target_link_libraries(vorlo_test_support PUBLIC vorlo_platform GTest::gtest
-                      PRIVATE vorlo_warnings vorlo_defs)

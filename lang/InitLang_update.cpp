@@ -10,7 +10,7 @@ namespace lang {
 
 void TAsInheritedReader::ReadPrefix(uint32_t& Flags, int& AChildPos) {
   TReader::ReadPrefix(Flags, AChildPos);
-  Flags |= ffInherited;
+  Flags |= forms::ffInherited;
 }
 
 void LanguageSelection() { LanguageSelection(platform::ExecutablePath()); }
@@ -79,7 +79,7 @@ const platform::ResourceModule* ReplaceResourceModule(
 }
 
 void RereadAllForms() {
-  TApplication* app = TApplication::Current();
+  forms::TApplication* app = forms::TApplication::Current();
   if (app == nullptr) return;
   for (TForm* form : app->Forms()) RereadFormResources(form, u"TForm");
 }

@@ -6,11 +6,16 @@
 
 #include <cstdint>
 
-#include "lang/forms.h"
-#include "lang/reader.h"
+#include "forms/forms.h"
+#include "forms/reader.h"
 #include "platform/resources.h"
 
 namespace lang {
+
+using forms::TForm;
+using forms::TReader;
+using platform::UString;
+using platform::UStringView;
 
 // The language selection. A language file that cannot be used counts as
 // absent (the next name is tried, then the built-in French stays), and one

@@ -9,7 +9,7 @@
 #include "platform/hive.h"
 #include "platform/module.h"
 #include "platform/resource_file.h"
-#include "tests/support/harness.h"
+#include "tests/support/fake_toolkit.h"
 #include "tests/support/scratch.h"
 #include "resources/texts.h"
 
@@ -29,7 +29,7 @@ class SwitchTest : public ::testing::Test {
     english_ = ReadFileBytes(platform::Utf16ToUtf8(
         platform::FolderOf(platform::ExecutablePath()) + u"update.ENU"));
     ASSERT_FALSE(english_.empty()) << "update.ENU is built beside the tests";
-    h_ = std::make_unique<testing_support::Harness>(dir_.Path());
+    w_ = std::make_unique<testing_support::FakeWindow>();
   }
   void TearDown() override { platform::ReplaceResourcesInForce(nullptr); }
   UString Exe() const { return U(Join(dir_.Path(), "update.exe")); }
@@ -38,16 +38,16 @@ class SwitchTest : public ::testing::Test {
   }
   bool English() const {
     return platform::LoadResString(texts::kUpdateInProgress) == u"Update in progress..." &&
-           h_->screen.caption == u"Updating...." && h_->screen.button == u">> Details";
+           w_->screen.caption == u"Updating...." && w_->screen.button == u">> Details";
   }
   bool French() const {
     return platform::LoadResString(texts::kUpdateInProgress) == u"La mise à jour est en cours ..." &&
-           h_->screen.caption == u"Mise à jour...." && h_->screen.button == u">> Détails";
+           w_->screen.caption == u"Mise à jour...." && w_->screen.button == u">> Détails";
   }
 
   testing_support::TempDir dir_;
   std::string english_;
-  std::unique_ptr<testing_support::Harness> h_;
+  std::unique_ptr<testing_support::FakeWindow> w_;
 };
 
 TEST_F(SwitchTest, OnlyExactlyUSSwitches) {
@@ -121,6 +121,41 @@ TEST_F(SwitchTest, DamagedFilesCountAsAbsent) {
   }
 }
 
+// Re-applied as inherited, a description changes the window in place.
+TEST(Description, ReappliedAsInheritedItChangesTheWindowInPlace) {
+  testing_support::FakeWindow w;
+  auto* label = dynamic_cast<forms::TLabel*>(w.form->FindComponent(u"LabelBottom"));
+  ASSERT_NE(label, nullptr);
+  label->SetCaption(u"set since");
+  lang::TAsInheritedReader reader(
+      "object FormUpdater : TFormUpdater\n  Caption = \"Other\"\n"
+      "  object LabelBottom : TLabel\n    Caption = \"''\"\n  end\nend\n",
+      4096);
+  reader.ReadRootComponent(w.form);
+  EXPECT_EQ(w.screen.caption, u"Other");
+  EXPECT_EQ(w.form->FindComponent(u"LabelBottom"), label);  // the same control, nothing created
+  EXPECT_EQ(label->Caption(), u"''");
+}
+
+TEST(LanguageFileName, OnlyTheFileNamesDotCounts) {
+  const struct {
+    const char16_t* exe;
+    const char16_t* abbrev;
+    const char16_t* file;
+  } cases[] = {
+      {u"C:\\App\\update.exe", u"ENU", u"C:\\App\\update.ENU"},
+      {u"C:\\App\\update.exe", u"EN", u"C:\\App\\update.EN"},
+      {u"/opt/vorlo/update", u"ENU", u"/opt/vorlo/update.ENU"},
+      {u"/opt/v.1/update", u"ENU", u"/opt/v.1/update.ENU"},
+      {u"/opt/vorlo/update.bin.exe", u"ENU", u"/opt/vorlo/update.bin.ENU"},
+      {u"/opt/vorlo/update.exe", u"", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(lang::LanguageFileName(c.exe, c.abbrev), c.file);
+#ifdef _WIN32
+  EXPECT_EQ(lang::LanguageFileName(u"C:\\My.Apps\\update", u"ENU"), u"C:\\My.Apps\\update.ENU");
+#endif
+}
+
 #ifndef _WIN32
 // Files of the Linux format made here, for what the built file does not show.
 TEST_F(SwitchTest, TextsWithoutADescription) {
@@ -130,7 +165,7 @@ TEST_F(SwitchTest, TextsWithoutADescription) {
   ASSERT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
   EXPECT_EQ(platform::LoadResString(texts::kUpdateInProgress), u"Update in progress...");
   EXPECT_EQ(platform::LoadResString(texts::kWaitingForVorlo), u"");  // a text the file lacks reads as empty
-  EXPECT_EQ(h_->screen.caption, u"Mise à jour....");
+  EXPECT_EQ(w_->screen.caption, u"Mise à jour....");
 }
 
 // A description that fails while it is applied, after it has changed the

@@ -1,4 +1,4 @@
-// An in-memory window toolkit and a wrapped system for tests of the window,
+// The updater's window on the fake toolkit and a wrapped system, for tests of
 // the worker and the update run, with no display and no real waits.
 #pragma once
 
@@ -10,36 +10,15 @@
 #include <vector>
 
 #include "app/main_update.h"
+#include "tests/support/fake_toolkit.h"
 #include "engine/exec.h"
-#include "lang/forms.h"
 #include "platform/module.h"
 #include "platform/shell_launch.h"
 #include "platform/system_ops.h"
-#include "platform/ui.h"
 
 namespace testing_support {
 
 using platform::UString;
-
-// Test text: UTF-8 to UTF-16, and the path separator.
-inline UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
-inline const UString kSep = platform::kPathSeparatorString;
-
-// What the fake window shows, in order.
-struct Screen {
-  std::vector<UString> statuses;   // each label text painted at once
-  std::vector<UString> lines;      // memo lines
-  std::vector<UString> messages;   // message boxes
-  std::vector<UString> errors;     // error boxes (the default error report)
-  UString caption;
-  UString button;
-  int outer_height = 0;
-  bool closed = false;
-  // Called while a message box is "open", before it is dismissed.
-  std::function<void(const UString&)> on_message;
-};
-
-std::unique_ptr<platform::ui::Toolkit> MakeFakeToolkit(Screen* screen);
 
 // The real system, but for what a test replaces: instant sleeps (recorded),
 // the executable's folder (where update.log goes), and failures on demand.
@@ -89,7 +68,7 @@ class Harness {
 
   Screen screen;
   TestSystem sys;
-  std::unique_ptr<lang::TApplication> app;
+  std::unique_ptr<forms::TApplication> app;
   TFormUpdater* form = nullptr;
   TExec* exec = nullptr;
 };

@@ -1,6 +1,6 @@
 // The windowing layer's components: the application object, forms and the
 // three kinds of control the updater's window holds. A form is built from a
-// stored description (lang/reader.h); each component wraps a native widget of
+// stored description (forms/reader.h); each component wraps a native widget of
 // the toolkit in use (platform/ui.h). Everything here lives on the window
 // thread.
 #pragma once
@@ -16,7 +16,7 @@
 #include "platform/text.h"
 #include "platform/ui.h"
 
-namespace lang {
+namespace forms {
 
 using platform::UString;
 using platform::UStringView;
@@ -235,4 +235,4 @@ class TApplication {
 // The default error report's text for a failure message.
 UString ExceptionReportText(UStringView message);
 
-}  // namespace lang
+}  // namespace forms

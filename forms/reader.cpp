@@ -1,6 +1,6 @@
-#include "lang/reader.h"
+#include "forms/reader.h"
 
-namespace lang {
+namespace forms {
 namespace {
 
 bool Is(UStringView a, UStringView b) { return platform::UpperCase(a) == platform::UpperCase(b); }
@@ -248,4 +248,4 @@ void TReader::ReadRootComponent(TComponent* root) {
   if (Peek().kind != Token::kEnd) Fail(u"text after the end of the description");
 }
 
-}  // namespace lang
+}  // namespace forms

@@ -2,7 +2,7 @@
 // into a form: it creates the controls the description names and sets the
 // properties of the form and of each control.
 //
-//   lang::TReader reader(description_bytes, 4096);
+//   forms::TReader reader(description_bytes, 4096);
 //   reader.ReadRootComponent(form);   // throws EReadError on a bad description
 //
 // Each component record begins with a prefix, read by the virtual ReadPrefix:
@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "lang/forms.h"
+#include "forms/forms.h"
 
-namespace lang {
+namespace forms {
 
 // Component record flags.
 enum : uint32_t {
@@ -70,4 +70,4 @@ class TReader {
   size_t pos_ = 0;
 };
 
-}  // namespace lang
+}  // namespace forms

@@ -1,10 +1,10 @@
-#include "lang/forms.h"
+#include "forms/forms.h"
 
 #include <map>
 
 #include "platform/handoff.h"
 
-namespace lang {
+namespace forms {
 namespace {
 
 std::map<UString, ComponentFactory>& Registry() {
@@ -369,4 +369,4 @@ void TApplication::ShowException(UStringView message) {
   toolkit_->ErrorBox(Title, ExceptionReportText(message));
 }
 
-}  // namespace lang
+}  // namespace forms
