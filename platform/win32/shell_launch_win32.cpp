@@ -1,5 +1,6 @@
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h>  // after windows.h
 
 #include <string>
 
