@@ -1,8 +1,8 @@
 #include "app/main_update.h"
 
 #include "engine/exec.h"
-#include "lang/InitLang_update.h"
 #include "forms/reader.h"
+#include "lang/InitLang_update.h"
 #include "platform/command_line.h"
 #include "platform/resources.h"
 #include "resources/texts.h"

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/process_list.h"
-#include "platform/running_object.h"
 #include "platform/regional.h"
+#include "platform/running_object.h"
 #include "platform/text.h"
 
 namespace {

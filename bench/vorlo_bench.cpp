@@ -32,10 +32,10 @@
 
 #ifndef _WIN32
 #include <gtk/gtk.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include "platform/console/ui_console.h"
@@ -51,7 +51,9 @@ double Since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-void Result(const char* name, double value) { std::fprintf(stderr, "RESULT %s %.9f\n", name, value); }
+void Result(const char* name, double value) {
+  std::fprintf(stderr, "RESULT %s %.9f\n", name, value);
+}
 
 UString U(const char* s) { return platform::Utf8ToUtf16(s); }
 
@@ -104,20 +106,23 @@ int Stage(const char* dl, const char* app_dir, bool manifest_only) {
   CountingSystem sys;
   sys.exe = U(dl) + u"/../update";
   double total = 0;
-  OnWorker(app, [&](TExec* e) {
-    e->User_Path = U(dl) + u"/";
-    e->Exe_Path = U(app_dir) + u"/";
-    const auto t = Clock::now();
-    std::vector<UString> list;
-    e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
-    if (!manifest_only) {
-      for (const UString& entry : list) {
-        if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
-      }
-      e->Log = u"Echanges fichiers terminé";
-    }
-    total = Since(t);
-  }, &sys);
+  OnWorker(
+      app,
+      [&](TExec* e) {
+        e->User_Path = U(dl) + u"/";
+        e->Exe_Path = U(app_dir) + u"/";
+        const auto t = Clock::now();
+        std::vector<UString> list;
+        e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
+        if (!manifest_only) {
+          for (const UString& entry : list) {
+            if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
+          }
+          e->Log = u"Echanges fichiers terminé";
+        }
+        total = Since(t);
+      },
+      &sys);
   Result("total", total);
   Result("channels", static_cast<double>(platform::HandOff::Instance().WaitedNanoseconds()) / 1e9);
   Result("logfile", sys.log_seconds);
@@ -137,8 +142,14 @@ int StatList(const char* dl) {
     std::string line = manifest.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     start = end + 1;
-    if (line == "[LocalFiles]") { open = true; continue; }
-    if (line == "[end]") { open = false; continue; }
+    if (line == "[LocalFiles]") {
+      open = true;
+      continue;
+    }
+    if (line == "[end]") {
+      open = false;
+      continue;
+    }
     if (!open || line.empty()) continue;
     struct stat st;
     if (stat((std::string(dl) + "/" + line).c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++found;
@@ -205,7 +216,8 @@ int MakeRelease(const char* dir, long n, long bytes) {
   const std::string top = dir;
   mkdir(top.c_str(), 0755);
   std::string content(static_cast<size_t>(bytes), '\0');
-  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 2654435761u) >> 13);
+  for (size_t i = 0; i < content.size(); ++i)
+    content[i] = static_cast<char>((i * 2654435761u) >> 13);
   std::string manifest = "[LocalFiles]\r\n";
   const long per = n / 100;
   for (int d = 0; d < 100; ++d) {
@@ -223,11 +235,17 @@ int MakeRelease(const char* dir, long n, long bytes) {
     }
   }
   manifest += "[end]\r\n";
-  return platform::WriteWholeFile(U((top + "/current_release.txt").c_str()), manifest, nullptr) ? 0 : 1;
+  return platform::WriteWholeFile(U((top + "/current_release.txt").c_str()), manifest, nullptr) ? 0
+                                                                                                : 1;
 }
 
 gboolean QuitAfterDraw(GtkWidget*, cairo_t*, gpointer) {
-  g_idle_add([](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; }, nullptr);
+  g_idle_add(
+      [](gpointer) -> gboolean {
+        gtk_main_quit();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   return FALSE;
 }
 
@@ -338,7 +356,8 @@ int main(int argc, char** argv) {
   if (cmd == "peak" && argc >= 3) return Peak(argv + 2);
   if (cmd == "first-status" && argc >= 4) return FirstStatus(argv[2], argv + 3);
   if (cmd == "gtk-label") return OneLabelWindow(argc, argv);
-  if (cmd == "make-release" && argc == 5) return MakeRelease(argv[2], std::stol(argv[3]), std::stol(argv[4]));
+  if (cmd == "make-release" && argc == 5)
+    return MakeRelease(argv[2], std::stol(argv[3]), std::stol(argv[4]));
 #endif
   std::fprintf(stderr, "vorlo-bench: unknown command or arguments\n");
   return 2;

@@ -20,7 +20,6 @@ UString Cat(UStringView a, UStringView b) {
   return s;
 }
 
-
 bool IsTextValue(const RegValue& v) {
   return v.type == platform::kRegSz || v.type == platform::kRegExpandSz;
 }
@@ -80,8 +79,7 @@ Variant DefaultFrom(const VarRef& v, int32_t kind) {
     case kShortStringKind:
       if (auto* p = v.Get<ShortString>()) return Variant(platform::AnsiToUtf16(p->Bytes()));
       break;
-    default:
-      break;
+    default: break;
   }
   return Variant();
 }
@@ -90,7 +88,8 @@ std::vector<unsigned char> DoubleBytes(double d) {
   uint64_t bits;
   std::memcpy(&bits, &d, sizeof bits);
   std::vector<unsigned char> out(8);
-  for (int i = 0; i < 8; ++i) out[static_cast<size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    out[static_cast<size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
   return out;
 }
 
@@ -126,38 +125,40 @@ void TDatabaseRegistry::WriteCFGtoRegister(UStringView Path, const Variant& Valu
       case varEmpty:
       case varNull:
         throw EReadWriteRegister(where + u" : Registry write Error, null or empty Variant !");
-      case varSmallint: case varInteger: case varShortInt: case varByte:
-      case varWord: case varLongWord: case varInt64:
+      case varSmallint:
+      case varInteger:
+      case varShortInt:
+      case varByte:
+      case varWord:
+      case varLongWord:
+      case varInt64:
         key->Write(IDString, RegValue::Text(platform::IntToText(Value.AsInt64())));
         break;
       case varSingle:
-      case varDouble:
-        key->Write(IDString, RegValue::Text(FloatToText(Value.AsDouble())));
-        break;
-      case varCurrency: case varOleStr: case varDispatch: case varError:
-      case varVariant: case varUnknown: case varStrArg:
+      case varDouble: key->Write(IDString, RegValue::Text(FloatToText(Value.AsDouble()))); break;
+      case varCurrency:
+      case varOleStr:
+      case varDispatch:
+      case varError:
+      case varVariant:
+      case varUnknown:
+      case varStrArg:
         throw EReadWriteRegister(where + u" : Registry write Error, Data type not supported !");
-      case varDate:
-        key->Write(IDString, RegValue::Binary(DoubleBytes(Value.AsDouble())));
-        break;
+      case varDate: key->Write(IDString, RegValue::Binary(DoubleBytes(Value.AsDouble()))); break;
       case varBoolean:
         key->Write(IDString, RegValue::Text(Value.AsBoolean() ? u"Yes" : u"No"));
         break;
       case varString:
-      case varUString:
-        key->Write(IDString, RegValue::Text(u"\"" + Value.AsText() + u"\""));
-        break;
-      default:
-        break;  // nothing is written for the other kinds
+      case varUString: key->Write(IDString, RegValue::Text(u"\"" + Value.AsText() + u"\"")); break;
+      default: break;  // nothing is written for the other kinds
     }
   } catch (const std::exception&) {
     // Writes report nothing.
   }
 }
 
-void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
-                                       Variant& Value, const Variant& Default,
-                                       int32_t TypeVar) {
+void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString, Variant& Value,
+                                       const Variant& Default, int32_t TypeVar) {
   const UString key_path = Cat(kProductKey, Path);
   std::optional<UString> failure;
   UString suffix;
@@ -176,8 +177,8 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
       const auto fail = [&](UStringView what) -> void {
         throw EReadWriteRegister(Cat(IDString, what));
       };
-      if ((TypeVar == 256 || TypeVar == kShortStringKind) &&
-          Default.Kind() != varString && Default.Kind() != varUString) {
+      if ((TypeVar == 256 || TypeVar == kShortStringKind) && Default.Kind() != varString &&
+          Default.Kind() != varUString) {
         fail(u" : Default value has wrong type.");
       }
       if (TypeVar < 0 || TypeVar > 0xFFFF) {
@@ -190,14 +191,18 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
       if (!key->Read(IDString, &raw)) fail(u" : value does not exists.");
       switch (Value.Kind()) {
         case varEmpty:
-        case varNull:
-          fail(u" Null or empty Variant !");
-          break;
-        case varCurrency: case varOleStr: case varDispatch: case varError:
-        case varVariant: case varUnknown: case varStrArg:
-          fail(u" : Data type not supported !");
-          break;
-        case varSmallint: case varInteger: case varShortInt: case varByte:
+        case varNull: fail(u" Null or empty Variant !"); break;
+        case varCurrency:
+        case varOleStr:
+        case varDispatch:
+        case varError:
+        case varVariant:
+        case varUnknown:
+        case varStrArg: fail(u" : Data type not supported !"); break;
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
         case varWord: {
           int64_t n;
           if (!TextToInt64(ReadText(raw, IDString), &n) || n < INT32_MIN || n > INT32_MAX) {
@@ -223,9 +228,7 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
           }
           Value = Variant::Date(BytesDouble(raw.data));
           break;
-        case varBoolean:
-          Value = Variant(ReadText(raw, IDString) == u"Yes");
-          break;
+        case varBoolean: Value = Variant(ReadText(raw, IDString) == u"Yes"); break;
         case varLongWord: {
           int64_t n;
           if (!TextToInt64(ReadText(raw, IDString), &n)) fail(u" : Failed to read.");
@@ -243,22 +246,19 @@ void TDatabaseRegistry::ReadTypedValue(UStringView Path, UStringView IDString,
           Value = Variant(text.size() < 2 ? UString() : text.substr(1, text.size() - 2));
           break;
         }
-        default:
-          break;  // nothing is read; the converted default stays
+        default: break;  // nothing is read; the converted default stays
       }
     } catch (const std::exception& e) {
       failure = platform::MessageOf(e);
     }
   }  // the key is closed here, before the failure goes on
   if (failure) {
-    throw EReadWriteRegister(u"Registry Read Error : -> " + key_path + u":" + *failure +
-                             suffix);
+    throw EReadWriteRegister(u"Registry Read Error : -> " + key_path + u":" + *failure + suffix);
   }
 }
 
-bool TDatabaseRegistry::ReadValueRegister(UStringView Path, UStringView IDString,
-                                          VarRef Value, const Variant& Default,
-                                          int32_t TypeVar) {
+bool TDatabaseRegistry::ReadValueRegister(UStringView Path, UStringView IDString, VarRef Value,
+                                          const Variant& Default, int32_t TypeVar) {
   const int32_t remembered = TypeVar;
   const int32_t code = TypeVar == kShortStringKind ? 256 : TypeVar;
   // Outside the guard: a code that is no kind raises to the caller.
@@ -269,34 +269,56 @@ bool TDatabaseRegistry::ReadValueRegister(UStringView Path, UStringView IDString
   const UString where = Cat(Cat(u"Read register for ", Path), IDString);
   try {
     ReadTypedValue(Path, IDString, result, Default, code);
-    const auto failed = [&]() -> void {
-      throw EReadWriteRegister(where + u" has failed !");
-    };
+    const auto failed = [&]() -> void { throw EReadWriteRegister(where + u" has failed !"); };
     switch (remembered) {
       case 3:
-        if (auto* p = Value.Get<int32_t>()) *p = static_cast<int32_t>(result.AsInt64()); else failed();
+        if (auto* p = Value.Get<int32_t>())
+          *p = static_cast<int32_t>(result.AsInt64());
+        else
+          failed();
         break;
       case 4:
-        if (auto* p = Value.Get<float>()) *p = static_cast<float>(result.AsDouble()); else failed();
+        if (auto* p = Value.Get<float>())
+          *p = static_cast<float>(result.AsDouble());
+        else
+          failed();
         break;
       case 5:
       case 7:
-        if (auto* p = Value.Get<double>()) *p = result.AsDouble(); else failed();
+        if (auto* p = Value.Get<double>())
+          *p = result.AsDouble();
+        else
+          failed();
         break;
       case 11:
-        if (auto* p = Value.Get<bool>()) *p = result.AsBoolean(); else failed();
+        if (auto* p = Value.Get<bool>())
+          *p = result.AsBoolean();
+        else
+          failed();
         break;
       case 17:
-        if (auto* p = Value.Get<uint8_t>()) *p = static_cast<uint8_t>(result.AsInt64() & 0xFF); else failed();
+        if (auto* p = Value.Get<uint8_t>())
+          *p = static_cast<uint8_t>(result.AsInt64() & 0xFF);
+        else
+          failed();
         break;
       case 19:
-        if (auto* p = Value.Get<uint32_t>()) *p = static_cast<uint32_t>(result.AsInt64() & 0xFFFFFFFF); else failed();
+        if (auto* p = Value.Get<uint32_t>())
+          *p = static_cast<uint32_t>(result.AsInt64() & 0xFFFFFFFF);
+        else
+          failed();
         break;
       case 20:
-        if (auto* p = Value.Get<int64_t>()) *p = result.AsInt64(); else failed();
+        if (auto* p = Value.Get<int64_t>())
+          *p = result.AsInt64();
+        else
+          failed();
         break;
       case 256:
-        if (auto* p = Value.Get<UString>()) *p = result.AsText(); else failed();
+        if (auto* p = Value.Get<UString>())
+          *p = result.AsText();
+        else
+          failed();
         break;
       case kShortStringKind: {
         ShortString* p = Value.Get<ShortString>();
@@ -315,8 +337,7 @@ bool TDatabaseRegistry::ReadValueRegister(UStringView Path, UStringView IDString
         }
         break;
       }
-      default:
-        failed();
+      default: failed();
     }
     return true;
   } catch (const std::exception& e) {

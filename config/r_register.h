@@ -67,8 +67,8 @@ class VarRef {
   }
 
  private:
-  std::variant<int32_t*, float*, double*, bool*, uint8_t*, uint32_t*, int64_t*,
-               UString*, ShortString*>
+  std::variant<int32_t*, float*, double*, bool*, uint8_t*, uint32_t*, int64_t*, UString*,
+               ShortString*>
       p_;
 };
 

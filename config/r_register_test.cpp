@@ -101,10 +101,8 @@ TEST_F(StoreTest, TextsLoseTheirFirstAndLastCharacterWhateverTheyAre) {
     const char16_t* stored;
     const char16_t* read;
   } cases[] = {
-      {u"\"US\"", u"US"},
-      {u"/opt/vorlo/", u"opt/vorlo"},  // entered by hand, without quotes
-      {u"US", u""},
-      {u"x", u""},
+      {u"\"US\"", u"US"}, {u"/opt/vorlo/", u"opt/vorlo"},  // entered by hand, without quotes
+      {u"US", u""},       {u"x", u""},
       {u"", u""},
   };
   for (const auto& c : cases) {
@@ -151,11 +149,36 @@ TEST_F(StoreTest, ReadsOfStoredTextByKind) {
     int64_t got = 0;
     bool ok = false;
     switch (c.kind) {
-      case 3: { int32_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 3); got = v; break; }
-      case 11: { bool v = false; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 11); got = v; break; }
-      case 17: { uint8_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 17); got = v; break; }
-      case 19: { uint32_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 19); got = v; break; }
-      case 20: { int64_t v = 7; ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 20); got = v; break; }
+      case 3: {
+        int32_t v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 3);
+        got = v;
+        break;
+      }
+      case 11: {
+        bool v = false;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 11);
+        got = v;
+        break;
+      }
+      case 17: {
+        uint8_t v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 17);
+        got = v;
+        break;
+      }
+      case 19: {
+        uint32_t v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 19);
+        got = v;
+        break;
+      }
+      case 20: {
+        int64_t v = 7;
+        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 20);
+        got = v;
+        break;
+      }
       case 4: {
         float v = 7;
         ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 4);
@@ -244,9 +267,10 @@ TEST_F(StoreTest, KindsThePublicReadersDoNotReadNeverSucceed) {
   const struct {
     Variant def;
     int32_t kind;
-  } explicit_defaults[] = {
-      {Variant::Smallint(0), 2}, {Variant::ShortInt(0), 16},
-      {Variant::Word(0), 18}, {Variant(u""), 258}};
+  } explicit_defaults[] = {{Variant::Smallint(0), 2},
+                           {Variant::ShortInt(0), 16},
+                           {Variant::Word(0), 18},
+                           {Variant(u""), 258}};
   for (const auto& c : explicit_defaults) {
     EXPECT_FALSE(store_.ReadValueRegister(u"\\K", u"V", v, c.def, c.kind)) << c.kind;
   }
@@ -347,8 +371,8 @@ TEST_F(StoreTest, ShortStrings) {
   EXPECT_EQ(s.length, 255);
 
   // A default longer than 255 characters empties the variable.
-  EXPECT_FALSE(store_.ReadValueRegister(u"\\K", u"S", s, Variant(UString(256, u'z')),
-                                        kShortStringKind));
+  EXPECT_FALSE(
+      store_.ReadValueRegister(u"\\K", u"S", s, Variant(UString(256, u'z')), kShortStringKind));
   EXPECT_EQ(s.length, 0);
   EXPECT_EQ(store_.ErrorMessage, u"Read register for \\KS Default string too long !");
 }

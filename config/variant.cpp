@@ -13,25 +13,27 @@ using platform::IntToText;
 
 bool IsKnownKind(uint16_t kind) {
   return kind <= varUInt64 ? kind != 15
-                           : (kind == varRecord || kind == varStrArg ||
-                              kind == varString || kind == varAny ||
-                              kind == varUString);
+                           : (kind == varRecord || kind == varStrArg || kind == varString ||
+                              kind == varAny || kind == varUString);
 }
 
 // Kinds that hold no value this program can carry.
 bool IsOpaqueKind(uint16_t kind) {
-  return kind == varDispatch || kind == varError || kind == varVariant ||
-         kind == varUnknown || kind == varDecimal || kind == varRecord ||
-         kind == varStrArg || kind == varAny;
+  return kind == varDispatch || kind == varError || kind == varVariant || kind == varUnknown ||
+         kind == varDecimal || kind == varRecord || kind == varStrArg || kind == varAny;
 }
 
 bool IsIntegerKind(uint16_t kind) {
   switch (kind) {
-    case varSmallint: case varInteger: case varShortInt: case varByte:
-    case varWord: case varLongWord: case varInt64: case varUInt64:
-      return true;
-    default:
-      return false;
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+    case varUInt64: return true;
+    default: return false;
   }
 }
 
@@ -97,8 +99,8 @@ UString DateToText(double date) {
   std::string s = std::to_string(y) + "-" + TwoDigits(m) + "-" + TwoDigits(d);
   if (ms != 0) {
     const auto secs = static_cast<unsigned>(ms / 1000);
-    s += " " + TwoDigits(secs / 3600) + ":" + TwoDigits(secs / 60 % 60) + ":" +
-         TwoDigits(secs % 60);
+    s +=
+        " " + TwoDigits(secs / 3600) + ":" + TwoDigits(secs / 60 % 60) + ":" + TwoDigits(secs % 60);
   }
   return UString(s.begin(), s.end());
 }
@@ -124,9 +126,9 @@ bool TextToDate(UStringView t, double* out) {
     return false;
   }
   if (pos < t.size()) {
-    if (t[pos++] != u' ' || !ParseUnsigned(t, &pos, 2, &h) || pos >= t.size() ||
-        t[pos++] != u':' || !ParseUnsigned(t, &pos, 2, &mi) || pos >= t.size() ||
-        t[pos++] != u':' || !ParseUnsigned(t, &pos, 2, &s) || pos != t.size()) {
+    if (t[pos++] != u' ' || !ParseUnsigned(t, &pos, 2, &h) || pos >= t.size() || t[pos++] != u':' ||
+        !ParseUnsigned(t, &pos, 2, &mi) || pos >= t.size() || t[pos++] != u':' ||
+        !ParseUnsigned(t, &pos, 2, &s) || pos != t.size()) {
       return false;
     }
   }
@@ -156,8 +158,7 @@ UString FloatToText(double value) {
   if (std::isnan(value)) return u"NAN";
   if (std::isinf(value)) return value > 0 ? u"INF" : u"-INF";
   char buf[64];
-  const auto res =
-      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
   std::string s(buf, res.ptr);
   // "1e+20" -> "1E20", "1.5e-05" -> "1.5E-5".
   const size_t e = s.find('e');
@@ -188,8 +189,7 @@ bool TextToFloat(UStringView text, double* out) {
   for (char16_t c : t) {
     if (c == sep) {
       ascii.push_back('.');
-    } else if ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'e' ||
-               c == u'E') {
+    } else if ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'e' || c == u'E') {
       digit = digit || (c >= u'0' && c <= u'9');
       ascii.push_back(static_cast<char>(c));
     } else {
@@ -201,8 +201,7 @@ bool TextToFloat(UStringView text, double* out) {
   if (*first == '+') ++first;
   double v;
   const auto res = std::from_chars(first, ascii.data() + ascii.size(), v);
-  if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size() ||
-      !std::isfinite(v)) {
+  if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size() || !std::isfinite(v)) {
     return false;
   }
   *out = v;
@@ -329,30 +328,29 @@ bool Variant::IsText() const {
 }
 
 bool Variant::IsUnsigned() const {
-  return kind_ == varByte || kind_ == varWord || kind_ == varLongWord ||
-         kind_ == varUInt64;
+  return kind_ == varByte || kind_ == varWord || kind_ == varLongWord || kind_ == varUInt64;
 }
 
 bool Variant::IsNumeric() const {
-  return IsIntegerKind(kind_) || kind_ == varSingle || kind_ == varDouble ||
-         kind_ == varDate || kind_ == varCurrency || kind_ == varBoolean;
+  return IsIntegerKind(kind_) || kind_ == varSingle || kind_ == varDouble || kind_ == varDate ||
+         kind_ == varCurrency || kind_ == varBoolean;
 }
 
 void Variant::FailConversion(uint16_t to) const {
-  throw EVariantError(u"Could not convert variant of type (" + KindName(kind_) +
-                      u") into type (" + KindName(to) + u")");
+  throw EVariantError(u"Could not convert variant of type (" + KindName(kind_) + u") into type (" +
+                      KindName(to) + u")");
 }
 
 void Variant::FailOverflow(uint16_t to) const {
-  throw EVariantError(u"Overflow while converting variant of type (" +
-                      KindName(kind_) + u") into type (" + KindName(to) + u")");
+  throw EVariantError(u"Overflow while converting variant of type (" + KindName(kind_) +
+                      u") into type (" + KindName(to) + u")");
 }
 
 Variant Variant::ToInteger(uint16_t to) const {
   Variant r;
   r.kind_ = to;
-  const bool unsigned_target = to == varByte || to == varWord ||
-                               to == varLongWord || to == varUInt64;
+  const bool unsigned_target =
+      to == varByte || to == varWord || to == varLongWord || to == varUInt64;
   long double value;
   if (IsUnsigned()) {
     value = static_cast<long double>(u_);
@@ -363,7 +361,7 @@ Variant Variant::ToInteger(uint16_t to) const {
   } else if (kind_ == varSingle || kind_ == varDouble || kind_ == varDate) {
     if (!std::isfinite(d_)) FailOverflow(to);
     value = std::nearbyint(static_cast<long double>(d_));  // half to even
-  } else {  // text
+  } else {                                                 // text
     const UString t = AsText();
     int64_t n;
     double d;
@@ -415,9 +413,7 @@ Variant Variant::AsType(uint16_t to) const {
       r.d_ = static_cast<float>(d);
       return r;
     }
-    case varDouble:
-      r.d_ = AsDouble();
-      return r;
+    case varDouble: r.d_ = AsDouble(); return r;
     case varDate:
       if (IsText()) {
         if (!TextToDate(platform::Trim(AsText()), &r.d_) && !TextToFloat(AsText(), &r.d_)) {
@@ -433,24 +429,16 @@ Variant Variant::AsType(uint16_t to) const {
       r.i_ = std::llround(d * 10000.0);
       return r;
     }
-    case varBoolean:
-      r.i_ = AsBoolean() ? 1 : 0;
-      return r;
-    case varString:
-      r.ansi_ = platform::Utf16ToAnsi(AsText());
-      return r;
+    case varBoolean: r.i_ = AsBoolean() ? 1 : 0; return r;
+    case varString: r.ansi_ = platform::Utf16ToAnsi(AsText()); return r;
     case varOleStr:
-    case varUString:
-      r.text_ = AsText();
-      return r;
-    default:
-      FailConversion(to);
+    case varUString: r.text_ = AsText(); return r;
+    default: FailConversion(to);
   }
 }
 
 bool Variant::operator==(const Variant& o) const {
-  if (kind_ == varEmpty || o.kind_ == varEmpty || kind_ == varNull ||
-      o.kind_ == varNull) {
+  if (kind_ == varEmpty || o.kind_ == varEmpty || kind_ == varNull || o.kind_ == varNull) {
     return kind_ == o.kind_;
   }
   if (IsText() && o.IsText()) return AsText() == o.AsText();
@@ -488,7 +476,9 @@ int64_t Variant::AsInt64() const {
 double Variant::AsDouble() const {
   switch (kind_) {
     case varEmpty: return 0;
-    case varSingle: case varDouble: case varDate: return d_;
+    case varSingle:
+    case varDouble:
+    case varDate: return d_;
     case varCurrency: return static_cast<double>(i_) / 10000.0;
     case varBoolean: return i_ ? -1.0 : 0.0;
     default: break;
@@ -517,10 +507,12 @@ bool Variant::AsBoolean() const {
 UString Variant::AsText() const {
   switch (kind_) {
     case varEmpty: return u"";
-    case varOleStr: case varUString: return text_;
+    case varOleStr:
+    case varUString: return text_;
     case varString: return platform::AnsiToUtf16(ansi_);
     case varBoolean: return i_ ? u"True" : u"False";
-    case varSingle: case varDouble: return FloatToText(d_);
+    case varSingle:
+    case varDouble: return FloatToText(d_);
     case varCurrency: return FloatToText(static_cast<double>(i_) / 10000.0);
     case varDate: return DateToText(d_);
     default: break;

@@ -112,10 +112,10 @@ class Variant {
   Variant ToInteger(uint16_t to) const;
 
   uint16_t kind_ = varEmpty;
-  int64_t i_ = 0;   // signed integers, Boolean (0 or 1), Currency (x 10000)
-  uint64_t u_ = 0;  // Byte, Word, LongWord, UInt64
-  double d_ = 0;    // Single, Double, Date
-  UString text_;    // OleStr, UnicodeString
+  int64_t i_ = 0;     // signed integers, Boolean (0 or 1), Currency (x 10000)
+  uint64_t u_ = 0;    // Byte, Word, LongWord, UInt64
+  double d_ = 0;      // Single, Double, Date
+  UString text_;      // OleStr, UnicodeString
   std::string ansi_;  // String
 };
 

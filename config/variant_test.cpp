@@ -33,13 +33,10 @@ TEST_F(VariantTest, ConversionsThatKeepOrChangeTheValue) {
     uint16_t to;
     bool same;
   } cases[] = {
-      {Variant(int32_t{5}), varDouble, true},
-      {Variant(2.5), varInteger, false},  // 2, half to even
-      {Variant(3.0), varInteger, true},
-      {Variant(int64_t{-1}), varInt64, true},
+      {Variant(int32_t{5}), varDouble, true}, {Variant(2.5), varInteger, false},  // 2, half to even
+      {Variant(3.0), varInteger, true},       {Variant(int64_t{-1}), varInt64, true},
       {Variant(u"é"), varString, true},  // representable in the code page
-      {Variant(u"5"), varInteger, true},
-      {Variant(true), varBoolean, true},
+      {Variant(u"5"), varInteger, true},      {Variant(true), varBoolean, true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.from.AsType(c.to) == c.from, c.same)

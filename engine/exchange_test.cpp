@@ -56,11 +56,10 @@ TEST_F(ExchangeTest, SixLinesWhenBackupAndInstalledFileExist) {
   WriteFileBytes(Join(app_, "a.dll.old"), "v0");
   WriteFileBytes(Join(dl_, "a.dll"), "v2");
   EXPECT_EQ(Exchange(u"a.dll"),
-            (std::vector<UString>{u"Effacé : " + A() + u"a.dll.old", u"Effacé...",
-                                  u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
-                                  u"Renommé...",
-                                  u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll",
-                                  u"Fichier copié !"}));
+            (std::vector<UString>{
+                u"Effacé : " + A() + u"a.dll.old", u"Effacé...",
+                u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old", u"Renommé...",
+                u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll", u"Fichier copié !"}));
   EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
   EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v1");
   EXPECT_EQ(ReadFileBytes(Join(dl_, "a.dll")), "v2");
@@ -100,13 +99,13 @@ TEST_F(ExchangeTest, ABackupThatCannotBeDeleted) {
   WriteFileBytes(Join(app_, "a.dll.old"), "v0");
   WriteFileBytes(Join(dl_, "a.dll"), "v2");
   h_->sys.fail_delete = true;
-  EXPECT_EQ(Exchange(u"a.dll"),
-            (std::vector<UString>{u"Effacé : " + A() + u"a.dll.old",
-                                  u"Effacement de " + A() + u"a.dll.old a échoué..",
-                                  u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
-                                  u"Ne peut renomer : " + A() + u"a.dll",
-                                  u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll",
-                                  u"Fichier copié !"}));
+  EXPECT_EQ(
+      Exchange(u"a.dll"),
+      (std::vector<UString>{
+          u"Effacé : " + A() + u"a.dll.old", u"Effacement de " + A() + u"a.dll.old a échoué..",
+          u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
+          u"Ne peut renomer : " + A() + u"a.dll",
+          u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll", u"Fichier copié !"}));
   EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
   EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v0");
 }
@@ -177,13 +176,12 @@ TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
   testing_support::MakeDir(Join(app_, "sub"));
   testing_support::MakeDir(Join(dl_, "sub"));
   const std::vector<std::string> stale = {".vorlo-Ab3xY9.tmp", ".vorlo-000000.tmp"};
-  const std::vector<std::string> kept = {
-      ".vorlo-Ab3xY.tmp",    // one letter short
-      ".vorlo-Ab3xY9!.tmp",  // one too many
-      ".vorlo-Ab-xY9.tmp",   // not a letter or digit
-      "x.vorlo-Ab3xY9.tmp",  // something before
-      ".vorlo-Ab3xY9.tmpx",  // something after
-      "settings.ini"};
+  const std::vector<std::string> kept = {".vorlo-Ab3xY.tmp",    // one letter short
+                                         ".vorlo-Ab3xY9!.tmp",  // one too many
+                                         ".vorlo-Ab-xY9.tmp",   // not a letter or digit
+                                         "x.vorlo-Ab3xY9.tmp",  // something before
+                                         ".vorlo-Ab3xY9.tmpx",  // something after
+                                         "settings.ini"};
   for (const auto& n : stale) WriteFileBytes(Join(app_, n), "left by a killed run");
   for (const auto& n : kept) WriteFileBytes(Join(app_, n), "someone's");
   testing_support::MakeDir(Join(app_, ".vorlo-Folder.tmp"));
@@ -207,8 +205,8 @@ TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
   const struct {
     mode_t downloaded;
     mode_t installed;
-  } cases[] = {{0755, 0755}, {0644, 0644}, {04755, 0755}, {02755, 0755}, {01777, 0777},
-               {0400, 0400}};
+  } cases[] = {{0755, 0755},  {0644, 0644},  {04755, 0755},
+               {02755, 0755}, {01777, 0777}, {0400, 0400}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.downloaded);
     const std::string d = Join(dl_, "p.bin");

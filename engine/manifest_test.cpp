@@ -71,13 +71,13 @@ TEST_F(ManifestTest, TheWorkedExample) {
   const UString s = kSep;
   EXPECT_EQ(Read(), (std::vector<UString>{u"viewer.exe", u"lib" + s + u"engine.dll",
                                           u"help" + s + u"guide fr.pdf", u"UPDATE.EXE"}));
-  EXPECT_EQ(h_->screen.lines,
-            (std::vector<UString>{u"Début de section ->[LocalFiles]", u"Ajouté : " + D() + u"viewer.exe",
-                                  u"Ajouté : " + D() + u"lib" + s + u"engine.dll",
-                                  u"Ajouté : " + D() + u"help" + s + u"guide fr.pdf",
-                                  u"Ajouté : " + D() + u"UPDATE.EXE",
-                                  u"Erreur fichier non trouvé ->" + D() + u"[localfiles]",
-                                  u"Fin de section ->[end]"}));
+  EXPECT_EQ(
+      h_->screen.lines,
+      (std::vector<UString>{
+          u"Début de section ->[LocalFiles]", u"Ajouté : " + D() + u"viewer.exe",
+          u"Ajouté : " + D() + u"lib" + s + u"engine.dll",
+          u"Ajouté : " + D() + u"help" + s + u"guide fr.pdf", u"Ajouté : " + D() + u"UPDATE.EXE",
+          u"Erreur fichier non trouvé ->" + D() + u"[localfiles]", u"Fin de section ->[end]"}));
   EXPECT_TRUE(h_->screen.messages.empty());
 
   // The deletion section, checked in another folder, no sizes.
@@ -103,17 +103,22 @@ TEST_F(ManifestTest, LinesKeysAndEntries) {
   } cases[] = {
       {"empty manifest", "", {}},
       {"no begin key", "a.dll\n[end]\n", {}},
-      {"keys in other case with blanks", "  [localFILES] \t\na.dll\n  [END]\t\nb.dll\n", {u"a.dll"}},
+      {"keys in other case with blanks",
+       "  [localFILES] \t\na.dll\n  [END]\t\nb.dll\n",
+       {u"a.dll"}},
       {"a quoted key is an entry", "[LocalFiles]\n\"[end]\"\na.dll\n[end]\n", {u"a.dll"}},
       {"never closed", "[LocalFiles]\na.dll\n[DeleteLocalFiles]\nb.dll\n", {u"a.dll", u"b.dll"}},
-      {"two sections", "[LocalFiles]\na.dll\n[end]\nx\n[LocalFiles]\nb.dll\n[end]\n",
+      {"two sections",
+       "[LocalFiles]\na.dll\n[end]\nx\n[LocalFiles]\nb.dll\n[end]\n",
        {u"a.dll", u"b.dll"}},
       {"duplicates kept", "[LocalFiles]\na.dll\na.dll\n[end]\n", {u"a.dll", u"a.dll"}},
       {"LF, lone CR dropped", "[LocalFiles]\nb.d\rll\na.dll", {u"b.dll", u"a.dll"}},
       {"0x1A ends the text", "[LocalFiles]\na.dll\x1A\nb.dll\n", {u"a.dll"}},
       {"a UTF-8 mark is part of the first line", "\xEF\xBB\xBF[LocalFiles]\na.dll\n[end]\n", {}},
       {"quotes anywhere", "[LocalFiles]\n a\".\"dll \n\"\"b.dll\"\n[end]\n", {u"a.dll", u"b.dll"}},
-      {"one leading separator goes", "[LocalFiles]\n\\a.dll\n\\b.dll\n[end]\n", {u"a.dll", u"b.dll"}},
+      {"one leading separator goes",
+       "[LocalFiles]\n\\a.dll\n\\b.dll\n[end]\n",
+       {u"a.dll", u"b.dll"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -190,10 +195,12 @@ TEST_F(ManifestTest, SizeChecks) {
   const UString s = kSep;
   EXPECT_EQ(Read(), (std::vector<UString>{u"a.dll", u"sub" + s + u"a.dll", u"empty.dll"}));
   const UString none =
-      u"La taille (-1/1) du fichier (" + D() + u"none.dll) ne correspond pas à la taille "
+      u"La taille (-1/1) du fichier (" + D() +
+      u"none.dll) ne correspond pas à la taille "
       u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
   const UString big =
-      u"La taille (3/5) du fichier (" + D() + u"big.dll) ne correspond pas à la taille "
+      u"La taille (3/5) du fichier (" + D() +
+      u"big.dll) ne correspond pas à la taille "
       u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
   EXPECT_EQ(h_->screen.messages, (std::vector<UString>{none, big}));
   // The box first, then the same text in the log.
@@ -206,7 +213,8 @@ TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(h_->screen.messages, std::vector<UString>{u"The specified file was not found"});
   EXPECT_EQ(h_->screen.lines,
-            std::vector<UString>{u"Erreur dans \"LoadFilesToReplace\" -> The specified file was not found"});
+            std::vector<UString>{
+                u"Erreur dans \"LoadFilesToReplace\" -> The specified file was not found"});
 }
 
 #ifndef _WIN32

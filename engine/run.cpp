@@ -16,7 +16,6 @@ using platform::LoadResString;
 
 namespace {
 
-
 // Removes every ".new", compared without regard to case.
 UString WithoutNew(const UString& entry) {
   UString out;
@@ -86,17 +85,19 @@ void TExec::Execute() {
         }
       } allow_close{FormUpdater, &store};
 
-      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path,
-                                         config::kExecPathValue, config::varString)) {
-        throw platform::Exception(FormatText(LoadResString(texts::kPathNotInRegistry), {config::kExecPathValue}));
+      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path, config::kExecPathValue,
+                                         config::varString)) {
+        throw platform::Exception(
+            FormatText(LoadResString(texts::kPathNotInRegistry), {config::kExecPathValue}));
       }
       // A folder written without its final separator names that folder, not
       // the start of its siblings' names.
       if (!Exe_Path.empty() && Exe_Path.back() != u'/') AddTrailingBackslash(Exe_Path);
       Log = LoadResString(texts::kDestinationFolder) + Exe_Path + u"]";
-      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, User_Path,
-                                         config::kFilesPathValue, config::varString)) {
-        throw platform::Exception(FormatText(LoadResString(texts::kPathNotInRegistry), {config::kFilesPathValue}));
+      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, User_Path, config::kFilesPathValue,
+                                         config::varString)) {
+        throw platform::Exception(
+            FormatText(LoadResString(texts::kPathNotInRegistry), {config::kFilesPathValue}));
       }
       if (!User_Path.empty() && User_Path.back() != u'/') AddTrailingBackslash(User_Path);
       Log = LoadResString(texts::kSourceFolder) + User_Path + u"]";
@@ -142,13 +143,15 @@ void TExec::Execute() {
         const int result =
             Sys->ShellLaunch(FormUpdater->Native()->Handle(), target, platform::FolderOf(target));
         if (result <= platform::kLaunchFailedAtMost) {
-          Log = LoadResString(texts::kCannotStartLog) + target + u" (" + platform::IntToText(result) + u") >>" +
-                LaunchErrorText(result);
-          throw platform::Exception((result == 5 ? LoadResString(texts::kCannotStartDownloadError) : LoadResString(texts::kCannotStart)) +
+          Log = LoadResString(texts::kCannotStartLog) + target + u" (" +
+                platform::IntToText(result) + u") >>" + LaunchErrorText(result);
+          throw platform::Exception((result == 5 ? LoadResString(texts::kCannotStartDownloadError)
+                                                 : LoadResString(texts::kCannotStart)) +
                                     target);
         }
         Log = LoadResString(texts::kLogApplication) + target + LoadResString(texts::kLogWillStart);
-        ChBottom = LoadResString(texts::kStatusApplication) + target + LoadResString(texts::kStatusWillStart);
+        ChBottom = LoadResString(texts::kStatusApplication) + target +
+                   LoadResString(texts::kStatusWillStart);
         Sys->Sleep(contract::kStartedMs);
         FormUpdater->Allowclose = true;
         FormUpdater->Close_this_app = true;

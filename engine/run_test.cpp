@@ -85,9 +85,9 @@ TEST_F(RunTest, TheWorkedExample) {
       u"Terminé ....\r\n",
   };
   EXPECT_EQ(h.screen.lines, expected);
-  const std::vector<UString> statuses = {
-      u"La mise à jour est en cours ...", u"Attend que l'application VORLO se termine.........",
-      u"", u"l'application : " + a + u"vorlo.exe va demarrer..."};
+  const std::vector<UString> statuses = {u"La mise à jour est en cours ...",
+                                         u"Attend que l'application VORLO se termine.........", u"",
+                                         u"l'application : " + a + u"vorlo.exe va demarrer..."};
   EXPECT_EQ(h.screen.statuses, statuses);
   EXPECT_EQ(h.sys.sleeps, (std::vector<int>{2000, 2000, 5000, 1000}));
   EXPECT_EQ(h.sys.launched, a + u"vorlo.exe");
@@ -115,15 +115,15 @@ TEST_F(RunTest, WaitsWhileTheApplicationRuns) {
   h.RunUpdate();
   const UString a = U(app_) + kSep;
   std::vector<UString> waits(h.screen.lines.begin() + 2, h.screen.lines.begin() + 10);
-  EXPECT_EQ(waits, (std::vector<UString>{
-                       u"En cours d'execution : " + a + u"vorlo.exe",
-                       u"En cours d'execution : " + a + u"vorlo.exe",
-                       u"En cours d'execution : " + a + u"vorlo.exe",
-                       u"N'est pas/plus en cours d'execution : " + a + u"vorlo.exe",
-                       u"Application \"" + a + u"vorlo.exe\" terminée",
-                       u"En cours d'execution : " + a + u"Vorlo.exe",
-                       u"N'est pas/plus en cours d'execution : " + a + u"Vorlo.exe",
-                       u"Application \"" + a + u"Vorlo.exe\" terminée"}));
+  EXPECT_EQ(waits,
+            (std::vector<UString>{u"En cours d'execution : " + a + u"vorlo.exe",
+                                  u"En cours d'execution : " + a + u"vorlo.exe",
+                                  u"En cours d'execution : " + a + u"vorlo.exe",
+                                  u"N'est pas/plus en cours d'execution : " + a + u"vorlo.exe",
+                                  u"Application \"" + a + u"vorlo.exe\" terminée",
+                                  u"En cours d'execution : " + a + u"Vorlo.exe",
+                                  u"N'est pas/plus en cours d'execution : " + a + u"Vorlo.exe",
+                                  u"Application \"" + a + u"Vorlo.exe\" terminée"}));
   // One 2000 ms sleep per poll, the last ones included.
   EXPECT_EQ(std::count(h.sys.sleeps.begin(), h.sys.sleeps.end(), 2000), 6);
 }
@@ -277,13 +277,19 @@ TEST(LaunchErrorText, EveryCode) {
       {27, u"The file name association is incomplete or invalid."},
       {28, u"The DDE transaction could not be completed because the request timed out."},
       {29, u"The DDE transaction failed."},
-      {30, u"The Dynamic Data Exchange (DDE) transaction could not be completed because other "
-           u"DDE transactions were being processed."},
-      {31, u"There is no application associated with the given file name extension. This error "
-           u"will also be returned if you attempt to print a file that is not printable."},
+      {30,
+       u"The Dynamic Data Exchange (DDE) transaction could not be completed because other "
+       u"DDE transactions were being processed."},
+      {31,
+       u"There is no application associated with the given file name extension. This error "
+       u"will also be returned if you attempt to print a file that is not printable."},
       {32, u"The specified dynamic-link library (DLL) was not found."},
-      {1, u"UNKNOW ERROR"}, {4, u"UNKNOW ERROR"}, {25, u"UNKNOW ERROR"},
-      {33, u"UNKNOW ERROR"}, {-1, u"UNKNOW ERROR"}, {-2147483647 - 1, u"UNKNOW ERROR"},
+      {1, u"UNKNOW ERROR"},
+      {4, u"UNKNOW ERROR"},
+      {25, u"UNKNOW ERROR"},
+      {33, u"UNKNOW ERROR"},
+      {-1, u"UNKNOW ERROR"},
+      {-2147483647 - 1, u"UNKNOW ERROR"},
   };
   for (const auto& c : cases) EXPECT_EQ(LaunchErrorText(c.code), c.text) << c.code;
 }

@@ -22,7 +22,6 @@ std::map<UString, ComponentFactory>& Registry() {
 
 bool Is(UStringView a, UStringView b) { return platform::UpperCase(a) == platform::UpperCase(b); }
 
-
 struct Registrar {
   Registrar() {
     RegisterComponentClass(u"TLabel", [](TComponent* o) { return std::make_unique<TLabel>(o); });
@@ -121,9 +120,7 @@ void TControl::ApplyBounds() { NativeControl()->SetBounds(Left, Top, Width, Heig
 
 TLabel::TLabel(TComponent* owner) : TControl(owner), native_(RootForm()->Native()->CreateLabel()) {}
 
-std::vector<UString> TLabel::ClassChain() const {
-  return {u"TLabel", u"TControl", u"TComponent"};
-}
+std::vector<UString> TLabel::ClassChain() const { return {u"TLabel", u"TControl", u"TComponent"}; }
 
 void TLabel::SetProperty(UStringView name, const PropValue& v) {
   if (Is(name, u"Caption")) {
@@ -190,9 +187,7 @@ void TButton::Click() {
 
 TMemo::TMemo(TComponent* owner) : TControl(owner), native_(RootForm()->Native()->CreateMemo()) {}
 
-std::vector<UString> TMemo::ClassChain() const {
-  return {u"TMemo", u"TControl", u"TComponent"};
-}
+std::vector<UString> TMemo::ClassChain() const { return {u"TMemo", u"TControl", u"TComponent"}; }
 
 void TMemo::SetProperty(UStringView name, const PropValue& v) {
   if (Is(name, u"ScrollBars")) {
@@ -291,9 +286,7 @@ void TForm::Close() { native_->Close(); }
 
 TNotifyEvent TForm::FindMethod(UStringView) { return nullptr; }
 
-std::function<void(TComponent*, bool&)> TForm::FindCloseQueryMethod(UStringView) {
-  return nullptr;
-}
+std::function<void(TComponent*, bool&)> TForm::FindCloseQueryMethod(UStringView) { return nullptr; }
 
 void TForm::Activated() {
   // Message boxes of the program and other programs taking the focus do not

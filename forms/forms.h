@@ -31,8 +31,8 @@ class EReadError : public platform::Exception {
 struct PropValue {
   enum Kind { kInteger, kString, kIdent, kSet } kind = kInteger;
   int64_t integer = 0;
-  UString text;               // kString, kIdent
-  std::vector<UString> set;   // kSet
+  UString text;              // kString, kIdent
+  std::vector<UString> set;  // kSet
 };
 
 class TForm;

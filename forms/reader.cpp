@@ -22,13 +22,14 @@ TReader::TReader(std::string_view data, int buffer_size) : data_(data) {
 TReader::~TReader() = default;
 
 void TReader::Fail(const UString& what) const {
-  const int line = pos_ < tokens_.size() ? tokens_[pos_].line : (tokens_.empty() ? 1 : tokens_.back().line);
+  const int line =
+      pos_ < tokens_.size() ? tokens_[pos_].line : (tokens_.empty() ? 1 : tokens_.back().line);
   FailAt(line, what);
 }
 
 void TReader::FailAt(int line, const UString& what) const {
-  throw EReadError(u"Error reading the window description, line " +
-                   platform::IntToText(line) + u": " + what);
+  throw EReadError(u"Error reading the window description, line " + platform::IntToText(line) +
+                   u": " + what);
 }
 
 void TReader::Tokenize() {
@@ -194,8 +195,8 @@ void TReader::ReadComponent(TComponent* root, TComponent* existing_root) {
     bool known = false;
     for (const UString& c : component->ClassChain()) known = known || Is(c, class_name);
     if (!known) {
-      FailAt(record_line, u"the description of " + class_name + u" does not apply to " +
-                              component->ClassName());
+      FailAt(record_line,
+             u"the description of " + class_name + u" does not apply to " + component->ClassName());
     }
     component->Name = name;
   } else if (flags & ffInherited) {

@@ -15,14 +15,22 @@ TEST(Description, BadDescriptionsNameTheLine) {
     const char* text;
     const char16_t* says;
   } cases[] = {
-      {"object FormUpdater : TFormUpdater\n  Caption = \"x\"\n", u"line 2: the description ends inside FormUpdater"},
-      {"object FormUpdater : TFormUpdater\n  Bogus = 1\nend\n", u"line 2: FormUpdater.Bogus: Property Bogus does not exist"},
-      {"object FormUpdater : TFormUpdater\n  object X : TGrid\n  end\nend\n", u"line 2: Class TGrid not found"},
-      {"object FormUpdater : TFormUpdater\n  inherited Nothing : TLabel\n  end\nend\n", u"line 2: the window has no component named Nothing"},
-      {"object FormUpdater : TFormUpdater\n  object MemoLog : TMemo\n  end\nend\n", u"line 2: a component named MemoLog exists already"},
-      {"object FormUpdater : TFormUpdater\n  Caption = \"open\nend\n", u"line 2: unterminated string"},
-      {"object FormUpdater : TFormUpdater\n  ClientWidth = \"wide\"\nend\n", u"line 2: FormUpdater.ClientWidth: Invalid property value"},
-      {"object Form : TButton\nend\n", u"line 1: the description of TButton does not apply to TFormUpdater"},
+      {"object FormUpdater : TFormUpdater\n  Caption = \"x\"\n",
+       u"line 2: the description ends inside FormUpdater"},
+      {"object FormUpdater : TFormUpdater\n  Bogus = 1\nend\n",
+       u"line 2: FormUpdater.Bogus: Property Bogus does not exist"},
+      {"object FormUpdater : TFormUpdater\n  object X : TGrid\n  end\nend\n",
+       u"line 2: Class TGrid not found"},
+      {"object FormUpdater : TFormUpdater\n  inherited Nothing : TLabel\n  end\nend\n",
+       u"line 2: the window has no component named Nothing"},
+      {"object FormUpdater : TFormUpdater\n  object MemoLog : TMemo\n  end\nend\n",
+       u"line 2: a component named MemoLog exists already"},
+      {"object FormUpdater : TFormUpdater\n  Caption = \"open\nend\n",
+       u"line 2: unterminated string"},
+      {"object FormUpdater : TFormUpdater\n  ClientWidth = \"wide\"\nend\n",
+       u"line 2: FormUpdater.ClientWidth: Invalid property value"},
+      {"object Form : TButton\nend\n",
+       u"line 1: the description of TButton does not apply to TFormUpdater"},
       {"", u"line 1: the description ends too early"},
   };
   for (const auto& c : cases) {
@@ -43,9 +51,9 @@ TEST(DefaultErrorReport, AddsAFullStopAfterCharactersAboveIt) {
   const struct {
     const char16_t* message;
     const char16_t* shown;
-  } cases[] = {{u"Failed", u"Failed."},   {u"Done.", u"Done."},  {u"Stop!", u"Stop!"},
-               {u"a,", u"a,"},           {u"a ", u"a "},        {u"(x)", u"(x)"},
-               {u"", u""},               {u"é", u"é."},         {u"1/2", u"1/2."}};
+  } cases[] = {{u"Failed", u"Failed."}, {u"Done.", u"Done."}, {u"Stop!", u"Stop!"}, {u"a,", u"a,"},
+               {u"a ", u"a "},          {u"(x)", u"(x)"},     {u"", u""},           {u"é", u"é."},
+               {u"1/2", u"1/2."}};
   for (const auto& c : cases) EXPECT_EQ(forms::ExceptionReportText(c.message), c.shown);
 }
 

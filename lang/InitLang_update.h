@@ -39,7 +39,8 @@ UString LanguageFileName(UStringView exe_path, UStringView abbrev);
 
 // Makes the loaded file the resource module of the executable, releasing an
 // earlier one; answers it.
-const platform::ResourceModule* ReplaceResourceModule(std::unique_ptr<platform::ResourceModule> module);
+const platform::ResourceModule* ReplaceResourceModule(
+    std::unique_ptr<platform::ResourceModule> module);
 
 // Applies the descriptions of the set in force to every open window.
 void RereadAllForms();

@@ -9,9 +9,9 @@
 #include "platform/hive.h"
 #include "platform/module.h"
 #include "platform/resource_file.h"
+#include "resources/texts.h"
 #include "tests/support/fake_toolkit.h"
 #include "tests/support/scratch.h"
-#include "resources/texts.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ class SwitchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::ReplaceResourcesInForce(nullptr);
-    english_ = ReadFileBytes(platform::Utf16ToUtf8(
-        platform::FolderOf(platform::ExecutablePath()) + u"update.ENU"));
+    english_ = ReadFileBytes(
+        platform::Utf16ToUtf8(platform::FolderOf(platform::ExecutablePath()) + u"update.ENU"));
     ASSERT_FALSE(english_.empty()) << "update.ENU is built beside the tests";
     w_ = std::make_unique<testing_support::FakeWindow>();
   }
@@ -41,7 +41,8 @@ class SwitchTest : public ::testing::Test {
            w_->screen.caption == u"Updating...." && w_->screen.button == u">> Details";
   }
   bool French() const {
-    return platform::LoadResString(texts::kUpdateInProgress) == u"La mise à jour est en cours ..." &&
+    return platform::LoadResString(texts::kUpdateInProgress) ==
+               u"La mise à jour est en cours ..." &&
            w_->screen.caption == u"Mise à jour...." && w_->screen.button == u">> Détails";
   }
 
@@ -60,8 +61,9 @@ TEST_F(SwitchTest, OnlyExactlyUSSwitches) {
   } cases[] = {{u"\"us\"", false}, {u"\" US\"", false}, {u"\"US \"", false},
                {u"US", false},     {u"", false},        {u"\"US\"", true}};
   for (const auto& c : cases) {
-    platform::Hive().Create(u"Software\\Vorlo\\Lang")->Write(u"Lang_selected",
-                                                            platform::RegValue::Text(c.stored));
+    platform::Hive()
+        .Create(u"Software\\Vorlo\\Lang")
+        ->Write(u"Lang_selected", platform::RegValue::Text(c.stored));
     lang::LanguageSelection(Exe());
     EXPECT_EQ(English(), c.english) << platform::Utf16ToUtf8(c.stored);
     EXPECT_EQ(French(), !c.english) << platform::Utf16ToUtf8(c.stored);
@@ -164,7 +166,8 @@ TEST_F(SwitchTest, TextsWithoutADescription) {
   Put("update.ENU", platform::PackResourceFile(c));
   ASSERT_NE(lang::SwitchResourceLanguage(1033, Exe()), nullptr);
   EXPECT_EQ(platform::LoadResString(texts::kUpdateInProgress), u"Update in progress...");
-  EXPECT_EQ(platform::LoadResString(texts::kWaitingForVorlo), u"");  // a text the file lacks reads as empty
+  EXPECT_EQ(platform::LoadResString(texts::kWaitingForVorlo),
+            u"");  // a text the file lacks reads as empty
   EXPECT_EQ(w_->screen.caption, u"Mise à jour....");
 }
 

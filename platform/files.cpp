@@ -10,8 +10,8 @@ bool IsStagedName(UStringView name) {
   if (name.substr(0, prefix.size()) != prefix) return false;
   if (name.substr(name.size() - suffix.size()) != suffix) return false;
   for (char16_t c : name.substr(prefix.size(), kStagedRandomLength)) {
-    const bool alnum = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
-                       (c >= u'A' && c <= u'Z');
+    const bool alnum =
+        (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
     if (!alnum) return false;
   }
   return true;

@@ -30,7 +30,8 @@ class Cursor {
   bool Get32(uint32_t* v) {
     if (end_ - pos_ < 4) return false;
     *v = 0;
-    for (int i = 3; i >= 0; --i) *v = (*v << 8) | static_cast<unsigned char>(s_[pos_ + static_cast<size_t>(i)]);
+    for (int i = 3; i >= 0; --i)
+      *v = (*v << 8) | static_cast<unsigned char>(s_[pos_ + static_cast<size_t>(i)]);
     pos_ += 4;
     return true;
   }
@@ -74,7 +75,8 @@ std::string PackResourceFile(const ResourceFileContents& c) {
 }
 
 bool UnpackResourceFile(const std::string& bytes, ResourceFileContents* out) {
-  if (bytes.size() < sizeof kMagic + 16 || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) {
+  if (bytes.size() < sizeof kMagic + 16 ||
+      bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) {
     return false;
   }
   const size_t body = bytes.size() - 4;

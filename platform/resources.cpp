@@ -5,9 +5,7 @@ namespace {
 std::unique_ptr<ResourceModule> g_loaded;
 }  // namespace
 
-const ResourceModule& ResourcesInForce() {
-  return g_loaded ? *g_loaded : BuiltInResources();
-}
+const ResourceModule& ResourcesInForce() { return g_loaded ? *g_loaded : BuiltInResources(); }
 
 void ReplaceResourcesInForce(std::unique_ptr<ResourceModule> module) {
   g_loaded = std::move(module);  // the earlier file is released here

@@ -50,11 +50,10 @@ size_t Utf8SequenceAt(std::string_view bytes, size_t i, char32_t* cp) {
   return len;
 }
 
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t Cp1252Char(unsigned char b) {
   return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t{b};
@@ -98,8 +97,8 @@ std::string EncodeUtf8(UStringView text, bool unescape) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (unescape && IsEscapedByte(cp)) {
@@ -131,9 +130,7 @@ std::string EncodeUtf8(UStringView text, bool unescape) {
 
 UString Utf8ToUtf16(std::string_view utf8) { return DecodeUtf8(utf8, Invalid::kReplace); }
 
-UString Utf8OrCp1252ToUtf16(std::string_view bytes) {
-  return DecodeUtf8(bytes, Invalid::kCp1252);
-}
+UString Utf8OrCp1252ToUtf16(std::string_view bytes) { return DecodeUtf8(bytes, Invalid::kCp1252); }
 
 std::string Utf16ToUtf8(UStringView text) { return EncodeUtf8(text, false); }
 

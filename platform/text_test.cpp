@@ -25,7 +25,7 @@ TEST(Text, Utf8RoundTrip) {
 TEST(Text, InvalidUtf8AndLoneSurrogates) {
   // Each offending byte becomes one replacement character.
   EXPECT_EQ(Utf8ToUtf16("a\xE9z"), u"a\uFFFDz");
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong '/'
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // a surrogate
   EXPECT_EQ(Utf16ToUtf8(UString(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
@@ -35,10 +35,10 @@ TEST(Text, Utf8OrCp1252ReadsWindowsTextByteByByte) {
     std::string bytes;
     UString text;
   } cases[] = {
-      {"caf\xE9.dll", u"café.dll"},          // Windows-1252
-      {"caf\xC3\xA9.dll", u"café.dll"},      // UTF-8
-      {"\x80 \x9C \x81", u"€ œ \u0081"},      // the 0x80..0x9F row
-      {"\xE9t\xC3\xA9", u"été"},             // both in one line
+      {"caf\xE9.dll", u"café.dll"},       // Windows-1252
+      {"caf\xC3\xA9.dll", u"café.dll"},   // UTF-8
+      {"\x80 \x9C \x81", u"€ œ \u0081"},  // the 0x80..0x9F row
+      {"\xE9t\xC3\xA9", u"été"},          // both in one line
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8OrCp1252ToUtf16(c.bytes), c.text) << c.bytes;
 }
@@ -51,10 +51,10 @@ TEST(Text, PathsRoundTripByteForByte) {
     UString text;
   } cases[] = {
       {"/opt/vorlo/update", u"/opt/vorlo/update"},
-      {"/opt/caf\xC3\xA9/update", u"/opt/café/update"},            // UTF-8 reads as such
-      {"/opt/caf\xE9/update", u"/opt/caf\xDCE9/update"},         // Latin-1 byte escaped
-      {"\xC3", u"\xDCC3"},                                         // a cut sequence
-      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},                 // an encoded surrogate
+      {"/opt/caf\xC3\xA9/update", u"/opt/café/update"},   // UTF-8 reads as such
+      {"/opt/caf\xE9/update", u"/opt/caf\xDCE9/update"},  // Latin-1 byte escaped
+      {"\xC3", u"\xDCC3"},                                // a cut sequence
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},            // an encoded surrogate
       {std::string("a\x80\xFF", 3), u"a\xDC80\xDCFF"},
   };
   for (const auto& c : cases) {
@@ -74,10 +74,8 @@ TEST(Text, UpperCase) {
     UString in;
     UString out;
   } cases[] = {
-      {u"vorlo.exe", u"VORLO.EXE"},
-      {u"Update.Exe", u"UPDATE.EXE"},
-      {u"éèàçœ", u"ÉÈÀÇŒ"},
-      {u"σ ж", u"Σ Ж"},
+      {u"vorlo.exe", u"VORLO.EXE"}, {u"Update.Exe", u"UPDATE.EXE"},
+      {u"éèàçœ", u"ÉÈÀÇŒ"},         {u"σ ж", u"Σ Ж"},
       {u"123 _-.\\", u"123 _-.\\"},
   };
   for (const auto& c : cases) EXPECT_EQ(UpperCase(c.in), c.out);

@@ -20,8 +20,9 @@ constexpr uint32_t kEnglish[] = {
 };
 
 // Each English entry's name stands for its number among the French names.
-#define STR(id, name, text) \
-  static_assert(texts::name == (id), "strings.en.inc: " #name " has another number in strings.fr.inc");
+#define STR(id, name, text)          \
+  static_assert(texts::name == (id), \
+                "strings.en.inc: " #name " has another number in strings.fr.inc");
 #include "resources/strings.en.inc"
 #undef STR
 

@@ -42,7 +42,8 @@ TEST(SqliteHive, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFile) {
     TDatabaseRegistry store;
     UString v;
     EXPECT_FALSE(store.ReadValueRegisterDFset(u"\\Updates", v, u"ExecPath", 256));
-    EXPECT_EQ(store.ErrorMessage, u"Registry Read Error : Key \\Software\\Vorlo\\Updates not found!");
+    EXPECT_EQ(store.ErrorMessage,
+              u"Registry Read Error : Key \\Software\\Vorlo\\Updates not found!");
     EXPECT_FALSE(store.SWKeyExists());
     store.DeleteKey(u"\\Updates");
   }
@@ -82,17 +83,17 @@ TEST(SqliteHive, UnusableFilesAreReportedAndNeverOverwritten) {
     void (*make)(const std::string& file);
     const char16_t* says;
   } cases[] = {
-      {"not a database",
-       [](const std::string& f) { WriteFileBytes(f, std::string(8192, 'x')); },
+      {"not a database", [](const std::string& f) { WriteFileBytes(f, std::string(8192, 'x')); },
        u"file is not a database"},
       // Small files too: SQLite would take them for an empty database.
-      {"one byte", [](const std::string& f) { WriteFileBytes(f, "x"); },
-       u"file is not a database"},
+      {"one byte", [](const std::string& f) { WriteFileBytes(f, "x"); }, u"file is not a database"},
       {"a database header and nothing more",
        [](const std::string& f) { WriteFileBytes(f, std::string("SQLite format 3\0", 16)); },
        u"file is not a database"},
       {"another program's database",
-       [](const std::string& f) { Sql(f, "CREATE TABLE notes(t TEXT); INSERT INTO notes VALUES('mine');"); },
+       [](const std::string& f) {
+         Sql(f, "CREATE TABLE notes(t TEXT); INSERT INTO notes VALUES('mine');");
+       },
        u"it is not a Vorlo configuration hive"},
       {"a newer format",
        [](const std::string& f) {
@@ -222,8 +223,9 @@ TEST(SqliteHive, ManyProcessesCreateTheHiveAtOnce) {
           store.WriteCFGtoRegister(u"\\Updates\\files", Variant(int64_t{i}),
                                    u"w" + platform::IntToText(i));
           int64_t v = -1;
-          _exit(store.ReadValueRegisterDFset(u"\\Updates\\files", v,
-                                             u"w" + platform::IntToText(i), 20) && v == i
+          _exit(store.ReadValueRegisterDFset(u"\\Updates\\files", v, u"w" + platform::IntToText(i),
+                                             20) &&
+                        v == i
                     ? 0
                     : 1);
         }
@@ -250,8 +252,8 @@ TEST(SqliteHive, ManyProcessesCreateTheHiveAtOnce) {
     TDatabaseRegistry store;
     for (int i = 0; i < kWriters; ++i) {
       int64_t v = -1;
-      EXPECT_TRUE(store.ReadValueRegisterDFset(u"\\Updates\\files", v,
-                                               u"w" + platform::IntToText(i), 20))
+      EXPECT_TRUE(
+          store.ReadValueRegisterDFset(u"\\Updates\\files", v, u"w" + platform::IntToText(i), 20))
           << platform::Utf16ToUtf8(store.ErrorMessage);
       EXPECT_EQ(v, i);
     }
@@ -298,8 +300,8 @@ TEST(SqliteHive, TwoProcessesWriteAndReadAtOnce) {
   for (int i = 0; i < kCount; ++i) {
     for (const char16_t* prefix : {u"w", u"r"}) {
       int64_t v = -1;
-      ASSERT_TRUE(store.ReadValueRegisterDFset(u"\\Updates\\files", v,
-                                               prefix + platform::IntToText(i), 20))
+      ASSERT_TRUE(
+          store.ReadValueRegisterDFset(u"\\Updates\\files", v, prefix + platform::IntToText(i), 20))
           << platform::Utf16ToUtf8(store.ErrorMessage);
       EXPECT_EQ(v, i);
     }

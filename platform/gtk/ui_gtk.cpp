@@ -88,7 +88,9 @@ class GtkForm : public NativeForm {
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window_), tool);
     gtk_window_set_skip_pager_hint(GTK_WINDOW(window_), tool);
   }
-  void SetStayOnTop(bool on_top) override { gtk_window_set_keep_above(GTK_WINDOW(window_), on_top); }
+  void SetStayOnTop(bool on_top) override {
+    gtk_window_set_keep_above(GTK_WINDOW(window_), on_top);
+  }
   void SetFont(const FontSpec& font) override {
     const int px = font.height < 0 ? -font.height : font.height;
     const std::string css = "window, window * { font-family: \"" + U8(font.name) +
@@ -137,8 +139,8 @@ class GtkForm : public NativeForm {
     // A tool window's frame: a caption bar with a close box only.
     GdkWindow* gw = gtk_widget_get_window(w);
     gdk_window_set_functions(gw, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
-    gdk_window_set_decorations(gw, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER |
-                                                                  GDK_DECOR_TITLE));
+    gdk_window_set_decorations(gw,
+                               static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE));
   }
   static void OnActive(GObject* w, GParamSpec*, gpointer self) {
     if (gtk_window_is_active(GTK_WINDOW(w))) static_cast<GtkForm*>(self)->events_->Activated();
@@ -285,9 +287,7 @@ class GtkToolkit : public Toolkit {
     g_application_register(G_APPLICATION(app_.get()), nullptr, nullptr);
     HandOff::Instance().SetWaker([] { g_idle_add(RunHandOffs, nullptr); });
   }
-  ~GtkToolkit() override {
-    HandOff::Instance().SetWaker(nullptr);
-  }
+  ~GtkToolkit() override { HandOff::Instance().SetWaker(nullptr); }
 
   const char* Name() const override { return "gtk"; }
 
@@ -317,8 +317,8 @@ class GtkToolkit : public Toolkit {
   void Box(UStringView caption, UStringView text, GtkMessageType type) {
     GtkWindow* parent =
         main_ != nullptr && main_->window() != nullptr ? GTK_WINDOW(main_->window()) : nullptr;
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK,
-                                               "%s", U8(text).c_str());
+    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s",
+                                               U8(text).c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), U8(caption).c_str());
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);

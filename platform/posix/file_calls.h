@@ -24,8 +24,7 @@ struct FileCalls {
   int (*fsync)(int fd);
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
-  int (*renameat2)(int from_dir, const char* from, int to_dir, const char* to,
-                   unsigned int flags);
+  int (*renameat2)(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags);
   int (*link)(const char* from, const char* to);
   int (*unlink)(const char* path);
 };
@@ -37,8 +36,7 @@ FileCalls& Calls();
 template <typename Fn>
 class ScopedFileCall {
  public:
-  ScopedFileCall(Fn FileCalls::*entry, Fn replacement)
-      : entry_(entry), saved_(Calls().*entry) {
+  ScopedFileCall(Fn FileCalls::*entry, Fn replacement) : entry_(entry), saved_(Calls().*entry) {
     Calls().*entry_ = replacement;
   }
   ~ScopedFileCall() { Calls().*entry_ = saved_; }

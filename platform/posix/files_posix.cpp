@@ -138,8 +138,8 @@ bool IsNotSupported(int err) {
 bool CopyContent(int in, int out, off_t size) {
   off_t left = size;
   while (left > 0) {
-    const ssize_t n = Calls().copy_file_range(in, nullptr, out, nullptr,
-                                              static_cast<size_t>(left), 0);
+    const ssize_t n =
+        Calls().copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && !IsNotSupported(errno)) return false;
     if (n <= 0) break;
@@ -209,8 +209,8 @@ bool AppendToSharedFile(UStringView path, std::string_view bytes) {
   if (lstat(p.c_str(), &st) == 0 && !IsRegular(p)) return false;
   ScopedFd fd;
   for (;;) {
-    fd.reset(Calls().open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY |
-                                         O_CLOEXEC, 0644));
+    fd.reset(Calls().open(p.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
     if (fd.valid() || errno != EINTR) break;
   }
   if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

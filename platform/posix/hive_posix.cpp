@@ -71,8 +71,8 @@ bool SplitPath(UStringView path, std::vector<UString>* parts) {
 std::string Fold(UStringView s) { return Utf16ToUtf8(UpperCase(s)); }
 
 [[noreturn]] void FailUnusable(const std::string& what) {
-  throw HiveError(u"The configuration hive " + PathFromNative(HiveFile()) +
-                  u" cannot be used: " + Utf8ToUtf16(what));
+  throw HiveError(u"The configuration hive " + PathFromNative(HiveFile()) + u" cannot be used: " +
+                  Utf8ToUtf16(what));
 }
 
 // Another writer held the hive for longer than the busy timeout: nothing is
@@ -101,9 +101,7 @@ class Connection {
       Fail(sqlite3_errmsg(db_));
     }
   }
-  void Exec(const char* sql) const {
-    Check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
-  }
+  void Exec(const char* sql) const { Check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
 
  private:
   sqlite3* db_;
@@ -120,8 +118,7 @@ class Stmt {
   ~Stmt() { sqlite3_finalize(s_); }
 
   Stmt& Bind(int i, const std::string& v) {
-    c_.Check(sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()),
-                               SQLITE_TRANSIENT));
+    c_.Check(sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     return *this;
   }
   Stmt& Bind(int i, sqlite3_int64 v) {
@@ -130,8 +127,8 @@ class Stmt {
   }
   Stmt& BindBlob(int i, const std::vector<unsigned char>& v) {
     static const unsigned char kNothing = 0;
-    c_.Check(sqlite3_bind_blob(s_, i, v.empty() ? &kNothing : v.data(),
-                               static_cast<int>(v.size()), SQLITE_TRANSIENT));
+    c_.Check(sqlite3_bind_blob(s_, i, v.empty() ? &kNothing : v.data(), static_cast<int>(v.size()),
+                               SQLITE_TRANSIENT));
     return *this;
   }
   // True while a row is delivered.
@@ -150,8 +147,7 @@ class Stmt {
   std::vector<unsigned char> Blob(int col) const {
     const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s_, col));
     const int n = sqlite3_column_bytes(s_, col);
-    return p != nullptr ? std::vector<unsigned char>(p, p + n)
-                        : std::vector<unsigned char>();
+    return p != nullptr ? std::vector<unsigned char>(p, p + n) : std::vector<unsigned char>();
   }
   int Type(int col) const { return sqlite3_column_type(s_, col); }
 
@@ -250,9 +246,10 @@ void CheckLooksLikeDatabase(const std::string& file) {
   struct stat st;
   char head[16] = {};
   const bool regular = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
-  const bool looks = regular && (st.st_size == 0 ||
-                                 (st.st_size >= 100 && pread(fd.get(), head, sizeof head, 0) == 16 &&
-                                  std::memcmp(head, "SQLite format 3", 16) == 0));
+  const bool looks =
+      regular &&
+      (st.st_size == 0 || (st.st_size >= 100 && pread(fd.get(), head, sizeof head, 0) == 16 &&
+                           std::memcmp(head, "SQLite format 3", 16) == 0));
   if (!looks) FailUnusable("file is not a database");
 }
 
@@ -287,8 +284,8 @@ struct Hive::Impl {
     }
     CheckLooksLikeDatabase(file);
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto c = std::make_shared<Connection>(db);
     if (rc != SQLITE_OK) c->Fail(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -342,9 +339,7 @@ bool RegKey::Read(UStringView name, RegValue* out) const {
   RegValue v;
   v.type = static_cast<uint32_t>(s.Int(0));
   switch (s.Type(1)) {
-    case SQLITE_TEXT:
-      v = RegValue::Text(Utf8ToUtf16(s.Text(1)), v.type);
-      break;
+    case SQLITE_TEXT: v = RegValue::Text(Utf8ToUtf16(s.Text(1)), v.type); break;
     case SQLITE_INTEGER: {
       const auto n = static_cast<uint64_t>(s.Int(1));
       const uint32_t type = v.type;
@@ -352,11 +347,8 @@ bool RegKey::Read(UStringView name, RegValue* out) const {
       v.type = type;
       break;
     }
-    case SQLITE_BLOB:
-      v.data = s.Blob(1);
-      break;
-    default:
-      break;
+    case SQLITE_BLOB: v.data = s.Blob(1); break;
+    default: break;
   }
   *out = std::move(v);
   return true;
@@ -372,9 +364,8 @@ bool RegKey::Write(UStringView name, const RegValue& value) {
   s.Bind(1, impl_->id).Bind(2, Utf16ToUtf8(name)).Bind(3, Fold(name));
   s.Bind(4, static_cast<sqlite3_int64>(value.type));
   const UString text = value.AsText();
-  const bool clean_text =
-      IsTextType(value.type) && value.data.size() == (text.size() + 1) * 2 &&
-      Utf8ToUtf16(Utf16ToUtf8(text)) == text;
+  const bool clean_text = IsTextType(value.type) && value.data.size() == (text.size() + 1) * 2 &&
+                          Utf8ToUtf16(Utf16ToUtf8(text)) == text;
   if (clean_text) {
     s.Bind(5, Utf16ToUtf8(text));
   } else if (value.type == kRegDword && value.data.size() == 4) {
@@ -489,8 +480,9 @@ bool Hive::DeleteTree(UStringView path) {
   for (const UString& p : parts) joined += (joined.empty() ? u"" : u"\\") + p;
   const std::string fold = Fold(joined);
   const char* tree = " (fold = ?1 OR (fold > ?1 || '\\' AND fold < ?1 || ']'))";
-  Stmt vals(c, (std::string("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE") +
-                tree + ")").c_str());
+  Stmt vals(c,
+            (std::string("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE") + tree + ")")
+                .c_str());
   vals.Bind(1, fold).Step();
   Stmt keys(c, (std::string("DELETE FROM keys WHERE") + tree).c_str());
   keys.Bind(1, fold).Step();

@@ -34,7 +34,8 @@ ResourceFileContents FromTable(const BuiltInTable& t) {
   }
   for (size_t i = 0; i < t.description_count; ++i) {
     const UString name = t.descriptions[i].class_name;
-    c.descriptions[UpperCase(name)] = {name, std::string(t.descriptions[i].data, t.descriptions[i].size)};
+    c.descriptions[UpperCase(name)] = {name,
+                                       std::string(t.descriptions[i].data, t.descriptions[i].size)};
   }
   return c;
 }

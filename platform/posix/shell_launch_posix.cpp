@@ -22,9 +22,11 @@ int LaunchCode(int err) {
   switch (err) {
     case ENOENT: return 2;
     case ENOTDIR: return 3;
-    case EACCES: case EPERM: return 5;
+    case EACCES:
+    case EPERM: return 5;
     case ENOMEM: return 8;
-    case ENOEXEC: case ELIBBAD: return 11;
+    case ENOEXEC:
+    case ELIBBAD: return 11;
     case ETXTBSY: return 26;
     default: return 0;
   }
@@ -70,7 +72,10 @@ int ShellLaunch(void*, UStringView target, UStringView directory) {
       const ssize_t n = read(fd.get(), buf, sizeof buf);
       head.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
     }
-    executable = head == "\x7F" "ELF" || head.compare(0, 2, "#!") == 0;
+    executable = head ==
+                     "\x7F"
+                     "ELF" ||
+                 head.compare(0, 2, "#!") == 0;
   }
   std::vector<std::string> args;
   if (executable) {
@@ -90,8 +95,8 @@ int ShellLaunch(void*, UStringView target, UStringView directory) {
   sigfillset(&all);
   posix_spawnattr_setsigmask(&s.attr_, &none);
   posix_spawnattr_setsigdefault(&s.attr_, &all);
-  posix_spawnattr_setflags(&s.attr_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                         POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&s.attr_,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&s.actions_, dir.c_str());
   // On its own: nothing of this program's terminal or pipes, so that a
   // caller that reads the updater's output is not held until Vorlo ends,

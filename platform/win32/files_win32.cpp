@@ -65,7 +65,8 @@ std::wstring RandomPart() {
   x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
   x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
   x ^= x >> 31;
-  static const wchar_t kDigits[] = L"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  static const wchar_t kDigits[] =
+      L"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   std::wstring out;
   for (size_t i = 0; i < kStagedRandomLength; ++i) {
     out.push_back(kDigits[x % 62]);
@@ -80,8 +81,8 @@ std::wstring RandomPart() {
 HANDLE CreateStaged(const UString& folder, std::wstring* path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::wstring p = W(folder) + W(kStagedPrefix) + RandomPart() + W(kStagedSuffix);
-    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       *path = std::move(p);
       return h;
@@ -125,10 +126,9 @@ bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error) {
   std::wstring tmp;
   ScopedHandle h(CreateStaged(FolderOf(path), &tmp));
   if (!h.valid()) return SetError(error, GetLastError()), false;
-  const bool ok = WriteAll(h.get(), bytes.data(), bytes.size()) && FlushFileBuffers(h.get()) &&
-                  h.Close() &&
-                  MoveFileExW(tmp.c_str(), target.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  const bool ok =
+      WriteAll(h.get(), bytes.data(), bytes.size()) && FlushFileBuffers(h.get()) && h.Close() &&
+      MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) {
     const DWORD code = GetLastError();
     h.Close();
@@ -142,8 +142,8 @@ bool AppendToSharedFile(UStringView path, std::string_view bytes) {
   const std::wstring p = W(path);
   // An existing file is opened for reading and writing, a new one for
   // writing; others may read it meanwhile, never write it.
-  ScopedHandle h(OpenDiskFile(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                              FILE_ATTRIBUTE_NORMAL));
+  ScopedHandle h(
+      OpenDiskFile(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL));
   if (!h.valid() && GetLastError() == ERROR_FILE_NOT_FOUND &&
       GetFileAttributesW(p.c_str()) == INVALID_FILE_ATTRIBUTES) {
     h.reset(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,

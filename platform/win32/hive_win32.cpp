@@ -17,20 +17,16 @@ std::wstring SubPath(UStringView path) {
 std::vector<UString> Enumerate(HKEY key, bool values) {
   std::vector<UString> names;
   DWORD max_len = 0;
-  LONG rc = values ? RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, &max_len,
-                                      nullptr, nullptr, nullptr)
-                   : RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr,
-                                      &max_len, nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr);
+  LONG rc = values ? RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, &max_len, nullptr, nullptr, nullptr)
+                   : RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &max_len, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr);
   if (rc != ERROR_SUCCESS) return names;
   std::wstring buf(max_len + 2, L'\0');
   for (DWORD i = 0;; ++i) {
     DWORD len = static_cast<DWORD>(buf.size());
-    rc = values ? RegEnumValueW(key, i, buf.data(), &len, nullptr, nullptr,
-                                nullptr, nullptr)
-                : RegEnumKeyExW(key, i, buf.data(), &len, nullptr, nullptr,
-                                nullptr, nullptr);
+    rc = values ? RegEnumValueW(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr)
+                : RegEnumKeyExW(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_MORE_DATA) {
       buf.resize(buf.size() * 2);
       --i;
@@ -59,8 +55,7 @@ bool CanDeleteTree(HKEY parent, const std::wstring& name) {
 bool DeleteRecursive(HKEY parent, const std::wstring& name) {
   {
     ScopedHkey key;
-    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, key.receive()) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, key.receive()) != ERROR_SUCCESS) {
       return false;
     }
     for (const UString& sub : Enumerate(key.get(), false)) {
@@ -128,8 +123,8 @@ UString Hive::Location() { return u"HKEY_CURRENT_USER"; }
 std::optional<RegKey> Hive::Open(UStringView path) {
   auto impl = std::make_unique<RegKey::Impl>();
   const std::wstring p = SubPath(path);
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, p.c_str(), 0, KEY_ALL_ACCESS,
-                    impl->key.receive()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, p.c_str(), 0, KEY_ALL_ACCESS, impl->key.receive()) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   return RegKey(std::move(impl));
@@ -149,8 +144,7 @@ std::optional<RegKey> Hive::Create(UStringView path) {
   auto impl = std::make_unique<RegKey::Impl>();
   const std::wstring p = SubPath(path);
   if (RegCreateKeyExW(HKEY_CURRENT_USER, p.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, impl->key.receive(),
-                      nullptr) != ERROR_SUCCESS) {
+                      KEY_ALL_ACCESS, nullptr, impl->key.receive(), nullptr) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   return RegKey(std::move(impl));

@@ -14,7 +14,7 @@ std::wstring g_long_time;
 std::wstring LocaleText(LCTYPE what) {
   wchar_t buf[100] = {};
   return GetLocaleInfoW(LOCALE_USER_DEFAULT, what, buf, 100) > 0 ? std::wstring(buf)
-                                                                  : std::wstring();
+                                                                 : std::wstring();
 }
 
 }  // namespace
@@ -66,8 +66,8 @@ UString FormatTimeStamp(const LocalTime& t) {
                  g_short_date.empty() ? nullptr : g_short_date.c_str(), date, 100);
   UString out(date, date + wcslen(date));
   if (t.hour != 0 || t.minute != 0 || t.second != 0 || t.millisecond != 0) {
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st,
-                   g_long_time.empty() ? nullptr : g_long_time.c_str(), time, 100);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, g_long_time.empty() ? nullptr : g_long_time.c_str(),
+                   time, 100);
     out += u" ";
     out += UString(time, time + wcslen(time));
   }

@@ -13,7 +13,8 @@ class ModuleResources : public ResourceModule {
   // The executable's own resources: nothing to release.
   explicit ModuleResources(HMODULE module) : module_(module) {}
   // A language file loaded as data, released with the set.
-  explicit ModuleResources(ScopedModule loaded) : module_(loaded.get()), loaded_(std::move(loaded)) {}
+  explicit ModuleResources(ScopedModule loaded)
+      : module_(loaded.get()), loaded_(std::move(loaded)) {}
   ModuleResources(const ModuleResources&) = delete;
   ModuleResources& operator=(const ModuleResources&) = delete;
 

@@ -85,8 +85,8 @@ class Win32Form : public NativeForm {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   void SetFont(const FontSpec& f) override {
-    font_.reset(CreateFontW(f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE,
-                            FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+    font_.reset(CreateFontW(f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, W(f.name).c_str()));
     for (Win32Control* c : controls_) {
       SendMessageW(c->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
@@ -135,9 +135,7 @@ class Win32Form : public NativeForm {
     auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
-      case kRunHandOffs:
-        HandOff::Instance().RunPending();
-        return 0;
+      case kRunHandOffs: HandOff::Instance().RunPending(); return 0;
       case WM_ACTIVATE:
         if (LOWORD(wp) != WA_INACTIVE) {
           for (Win32Control* c : self->controls_) {
@@ -167,8 +165,7 @@ class Win32Form : public NativeForm {
         }
         return 0;
       }
-      default:
-        return DefWindowProcW(hwnd, msg, wp, lp);
+      default: return DefWindowProcW(hwnd, msg, wp, lp);
     }
   }
 
@@ -248,9 +245,7 @@ class Memo : public NativeMemo, public Win32Control {
     ShowScrollBar(hwnd_, SB_HORZ, horizontal);
     ShowScrollBar(hwnd_, SB_VERT, vertical);
   }
-  void SetReadOnly(bool read_only) override {
-    SendMessageW(hwnd_, EM_SETREADONLY, read_only, 0);
-  }
+  void SetReadOnly(bool read_only) override { SendMessageW(hwnd_, EM_SETREADONLY, read_only, 0); }
   void AppendLine(UStringView line) override {
     const std::wstring text = (lines_++ > 0 ? L"\r\n" : L"") + W(line);
     const int len = GetWindowTextLengthW(hwnd_);
@@ -263,7 +258,8 @@ class Memo : public NativeMemo, public Win32Control {
     const int n = GetWindowTextW(hwnd_, buf.data(), static_cast<int>(buf.size()));
     UString out;
     for (int i = 0; i < n; ++i) {
-      if (buf[static_cast<size_t>(i)] != L'\r') out.push_back(static_cast<char16_t>(buf[static_cast<size_t>(i)]));
+      if (buf[static_cast<size_t>(i)] != L'\r')
+        out.push_back(static_cast<char16_t>(buf[static_cast<size_t>(i)]));
     }
     return out;
   }

@@ -62,6 +62,8 @@ void CopyProgram(const std::string& from, const std::string& to) {
   chmod(to.c_str(), 0755);
 }
 
-std::string ProgramFolder() { return platform::Utf16ToUtf8(platform::FolderOf(platform::ExecutablePath())); }
+std::string ProgramFolder() {
+  return platform::Utf16ToUtf8(platform::FolderOf(platform::ExecutablePath()));
+}
 
 }  // namespace testing_support

@@ -75,6 +75,8 @@ void CopyProgram(const std::string& from, const std::string& to) {
   CopyFileW(Widen(from).c_str(), Widen(to).c_str(), FALSE);
 }
 
-std::string ProgramFolder() { return platform::Utf16ToUtf8(platform::FolderOf(platform::ExecutablePath())); }
+std::string ProgramFolder() {
+  return platform::Utf16ToUtf8(platform::FolderOf(platform::ExecutablePath()));
+}
 
 }  // namespace testing_support

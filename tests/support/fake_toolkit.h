@@ -21,10 +21,10 @@ inline const UString kSep = platform::kPathSeparatorString;
 
 // What the fake window shows, in order.
 struct Screen {
-  std::vector<UString> statuses;   // each label text painted at once
-  std::vector<UString> lines;      // memo lines
-  std::vector<UString> messages;   // message boxes
-  std::vector<UString> errors;     // error boxes (the default error report)
+  std::vector<UString> statuses;  // each label text painted at once
+  std::vector<UString> lines;     // memo lines
+  std::vector<UString> messages;  // message boxes
+  std::vector<UString> errors;    // error boxes (the default error report)
   UString caption;
   UString button;
   int outer_height = 0;

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/main_update.h"
-#include "tests/support/fake_toolkit.h"
 #include "engine/exec.h"
 #include "platform/module.h"
 #include "platform/shell_launch.h"
 #include "platform/system_ops.h"
+#include "tests/support/fake_toolkit.h"
 
 namespace testing_support {
 

@@ -1,11 +1,11 @@
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <ftw.h>
-#include <algorithm>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <stdlib.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cstdlib>
 #include <fstream>
@@ -18,16 +18,15 @@
 namespace testing_support {
 
 TempDir::TempDir() {
-  std::string tmpl = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                     "/vorlo-test.XXXXXX";
+  std::string tmpl =
+      std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vorlo-test.XXXXXX";
   if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
 }
 
 TempDir::~TempDir() {
   nftw(
-      path_.c_str(),
-      [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
+      path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
       16, FTW_DEPTH | FTW_PHYS);
 }
 
@@ -56,8 +55,7 @@ ScratchHive::~ScratchHive() {
   }
   if (!dir_.empty()) {
     nftw(
-        dir_.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
+        dir_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); },
         16, FTW_DEPTH | FTW_PHYS);
   }
 }

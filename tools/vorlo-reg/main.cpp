@@ -94,7 +94,9 @@ bool IsOption(const UString& arg, const char16_t* name) {
          platform::UpperCase(UStringView(arg).substr(1)) == platform::UpperCase(name);
 }
 
-bool LooksLikeOption(const UString& arg) { return !arg.empty() && (arg[0] == u'/' || arg[0] == u'-'); }
+bool LooksLikeOption(const UString& arg) {
+  return !arg.empty() && (arg[0] == u'/' || arg[0] == u'-');
+}
 
 // The options of one command, as reg takes them: each at most once; a value
 // option takes the next argument, whatever it looks like.
@@ -110,7 +112,8 @@ struct Options {
 // `value_options` and `flags` name what the command takes ("v", "ve", ...).
 // An argument that looks like an option but is none of them is a syntax
 // error, unless `paths` (a file name may begin with "/" on Linux).
-bool ParseOptions(const std::vector<UString>& args, std::initializer_list<const char16_t*> value_options,
+bool ParseOptions(const std::vector<UString>& args,
+                  std::initializer_list<const char16_t*> value_options,
                   std::initializer_list<const char16_t*> flags, bool paths, Options* o) {
   const auto takes = [](std::initializer_list<const char16_t*> list, const UString& a) {
     for (const char16_t* name : list) {
@@ -310,7 +313,8 @@ int Delete(const std::vector<UString>& args) {
       return Cancelled();
     }
     for (const UString& name : key->ValueNames()) {
-      if (!key->DeleteValue(name)) return Fail(u"Cannot delete the value " + ValueLabel(name) + u".");
+      if (!key->DeleteValue(name))
+        return Fail(u"Cannot delete the value " + ValueLabel(name) + u".");
     }
   } else {
     if (path.empty()) return Fail(u"The hive root " + FullKeyName(path) + u" cannot be deleted.");
@@ -342,8 +346,8 @@ void Collect(platform::Hive& hive, const UString& path, std::vector<RegFileKey>*
 int Export(const std::vector<UString>& args) {
   Options o;
   // reg export KEY FILE [/y]: the options come after the two names.
-  if (!ParseOptions(args, {}, {u"y", u"reg:32", u"reg:64"}, true, &o) ||
-      o.positional.size() != 2 || (o.first_option != SIZE_MAX && o.first_option < 2)) {
+  if (!ParseOptions(args, {}, {u"y", u"reg:32", u"reg:64"}, true, &o) || o.positional.size() != 2 ||
+      (o.first_option != SIZE_MAX && o.first_option < 2)) {
     return Usage(u"export");
   }
   UString path, error;
@@ -425,8 +429,11 @@ int Run(const std::vector<UString>& args) {
     return 0;
   }
   const std::pair<const char16_t*, std::function<int(const std::vector<UString>&)>> commands[] = {
-      {u"ADD", Add}, {u"QUERY", Query}, {u"DELETE", Delete},
-      {u"EXPORT", Export}, {u"IMPORT", Import}};
+      {u"ADD", Add},
+      {u"QUERY", Query},
+      {u"DELETE", Delete},
+      {u"EXPORT", Export},
+      {u"IMPORT", Import}};
   for (const auto& [name, run] : commands) {
     if (command == name) {
       try {
@@ -442,6 +449,4 @@ int Run(const std::vector<UString>& args) {
 }  // namespace
 }  // namespace regtool
 
-int main(int argc, char** argv) {
-  return regtool::Run(platform::CommandLineArguments(argc, argv));
-}
+int main(int argc, char** argv) { return regtool::Run(platform::CommandLineArguments(argc, argv)); }

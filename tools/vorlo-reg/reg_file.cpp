@@ -165,9 +165,15 @@ std::optional<UString> ReadQuoted(UStringView s, size_t* used, UString* unknown)
 // HKEY_CURRENT_USER (or HKCU) and the path below it; trailing backslashes
 // go. False with the reason for anything else.
 bool FileKeyName(UStringView name, UString* path, UString* why) {
-  static const char16_t* const kOtherRoots[] = {
-      u"HKEY_LOCAL_MACHINE", u"HKEY_USERS", u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_CONFIG",
-      u"HKEY_DYN_DATA", u"HKLM", u"HKU", u"HKCR", u"HKCC"};
+  static const char16_t* const kOtherRoots[] = {u"HKEY_LOCAL_MACHINE",
+                                                u"HKEY_USERS",
+                                                u"HKEY_CLASSES_ROOT",
+                                                u"HKEY_CURRENT_CONFIG",
+                                                u"HKEY_DYN_DATA",
+                                                u"HKLM",
+                                                u"HKU",
+                                                u"HKCR",
+                                                u"HKCC"};
   const size_t sep = name.find(u'\\');
   const UString root = UpperCase(name.substr(0, sep));
   if (root != u"HKEY_CURRENT_USER" && root != u"HKCU") {
@@ -206,8 +212,8 @@ class Parser {
   }
   void Note(size_t line_index, const UString& unknown) {
     for (char16_t c : unknown) {
-      out_->notes.push_back({line_index + 1, u"unknown escape \\" + UString(1, c) +
-                                                 u", read as " + UString(1, c)});
+      out_->notes.push_back(
+          {line_index + 1, u"unknown escape \\" + UString(1, c) + u", read as " + UString(1, c)});
     }
   }
 
@@ -275,7 +281,8 @@ class Parser {
       auto text = ReadQuoted(data, &used, &unknown);
       if (!text) return *why = u"the text is not closed by \" (or holds \\0)", false;
       Note(n_, unknown);
-      if (!OnlyCommentLeft(data.substr(used))) return *why = u"unexpected text after the text", false;
+      if (!OnlyCommentLeft(data.substr(used)))
+        return *why = u"unexpected text after the text", false;
       value->value = RegValue::Text(*text);
       return true;
     }
@@ -342,7 +349,8 @@ class Parser {
     size_t i = 0;
     for (;;) {
       while (i < s.size() && IsBlank(s[i])) ++i;
-      if (i == s.size() || s[i] == u';') return continuation && !any ? HexLine::kBad : HexLine::kDone;
+      if (i == s.size() || s[i] == u';')
+        return continuation && !any ? HexLine::kBad : HexLine::kDone;
       const char16_t c = s[i];
       if (HexDigit(c) >= 0) {
         if (!expect_byte) return HexLine::kBad;
@@ -405,9 +413,7 @@ UString Escape(UStringView s) {
   return out;
 }
 
-bool HasLineBreak(UStringView s) {
-  return s.find_first_of(u"\r\n") != UStringView::npos;
-}
+bool HasLineBreak(UStringView s) { return s.find_first_of(u"\r\n") != UStringView::npos; }
 
 // A text value that an import would not give back as it is: Windows adds
 // the ending zero to text data that lacks it.
@@ -493,9 +499,9 @@ bool ParseKeyName(UStringView name, UString* path, UString* error) {
     *path = UString(rest);
     return true;
   }
-  if (root == u"HKLM" || root == u"HKEY_LOCAL_MACHINE" || root == u"HKU" ||
-      root == u"HKEY_USERS" || root == u"HKCR" || root == u"HKEY_CLASSES_ROOT" ||
-      root == u"HKCC" || root == u"HKEY_CURRENT_CONFIG") {
+  if (root == u"HKLM" || root == u"HKEY_LOCAL_MACHINE" || root == u"HKU" || root == u"HKEY_USERS" ||
+      root == u"HKCR" || root == u"HKEY_CLASSES_ROOT" || root == u"HKCC" ||
+      root == u"HKEY_CURRENT_CONFIG") {
     *error = u"The root " + UString(name.substr(0, sep)) +
              u" is not available: this tool works on the current user's hive only "
              u"(HKCU\\... or HKEY_CURRENT_USER\\...).";
@@ -525,8 +531,8 @@ bool ParseRegFile(const std::string& bytes, RegFile* out, UString* error) {
     // Windows takes the file and reads nothing of it.
     file.skipped.push_back({1, u"\"" + header + u"\" files are not read: nothing is imported"});
   } else {
-    *error = u"not a registry file: the first line must be \"" + UString(kHeader5) +
-             u"\" or \"" + UString(kHeader4) + u"\"";
+    *error = u"not a registry file: the first line must be \"" + UString(kHeader5) + u"\" or \"" +
+             UString(kHeader4) + u"\"";
     return false;
   }
   *out = std::move(file);
@@ -537,7 +543,8 @@ bool FormatRegFile(const std::vector<RegFileKey>& keys, std::string* out, UStrin
   UString text = UString(kHeader5) + u"\r\n\r\n";
   for (const RegFileKey& key : keys) {
     if (HasLineBreak(key.path)) {
-      *error = u"the key " + FullKeyName(key.path) + u" has a line break in its name, which a "
+      *error = u"the key " + FullKeyName(key.path) +
+               u" has a line break in its name, which a "
                u".reg file cannot hold";
       return false;
     }
@@ -610,8 +617,7 @@ bool TypeFromName(UStringView name, uint32_t* type) {
 UString DisplayData(const RegValue& v) {
   switch (v.type) {
     case platform::kRegSz:
-    case platform::kRegExpandSz:
-      return v.AsText();
+    case platform::kRegExpandSz: return v.AsText();
     case platform::kRegMultiSz: {
       UString s;
       bool first = true;
@@ -628,8 +634,7 @@ UString DisplayData(const RegValue& v) {
         return u"0x" + HexNumber(LittleEndian(v.data), 1);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   UString s;
   for (unsigned char b : v.data) s += Hex2(b, true);
@@ -650,9 +655,7 @@ bool ValueFromData(uint32_t type, const UString* data, const UString* separator,
   switch (type) {
     case platform::kRegNone:
     case platform::kRegSz:
-    case platform::kRegExpandSz:
-      *out = RegValue::Text(data ? *data : UString(), type);
-      return true;
+    case platform::kRegExpandSz: *out = RegValue::Text(data ? *data : UString(), type); return true;
     case platform::kRegDword:
     case platform::kRegDwordBigEndian:
     case platform::kRegQword: {
@@ -690,9 +693,8 @@ bool ValueFromData(uint32_t type, const UString* data, const UString* separator,
       const UString d = data ? *data : UString();
       UString joined;
       for (size_t i = 0; i < d.size(); ++i) {
-        const bool ends =
-            separator ? d[i] == (*separator)[0]
-                      : (d[i] == u'\\' && i + 1 < d.size() && d[i + 1] == u'0');
+        const bool ends = separator ? d[i] == (*separator)[0]
+                                    : (d[i] == u'\\' && i + 1 < d.size() && d[i + 1] == u'0');
         if (ends && separator == nullptr) ++i;
         joined.push_back(ends ? u'\0' : d[i]);
         const size_t k = joined.size() - 1;
@@ -725,9 +727,7 @@ bool ValueFromData(uint32_t type, const UString* data, const UString* separator,
       *out = RegValue::Binary(std::move(bytes));
       return true;
     }
-    default:
-      *error = u"The type " + TypeName(type) + u" is not supported.";
-      return false;
+    default: *error = u"The type " + TypeName(type) + u" is not supported."; return false;
   }
 }
 

@@ -57,9 +57,9 @@ struct SkippedLine {
 };
 
 struct RegFile {
-  std::vector<RegFileKey> keys;       // in the order of the file
-  std::vector<SkippedLine> skipped;   // lines not read, in the order of the file
-  std::vector<SkippedLine> notes;     // lines read with a remark (an unknown escape)
+  std::vector<RegFileKey> keys;      // in the order of the file
+  std::vector<SkippedLine> skipped;  // lines not read, in the order of the file
+  std::vector<SkippedLine> notes;    // lines read with a remark (an unknown escape)
 };
 
 // Parses a whole .reg file. False, with the reason in `error`, only when the

@@ -52,11 +52,11 @@ TEST(KeyNames, AsRegTakesThemOnTheCommandLine) {
       {u"hkey_current_user\\Software\\Vorlo\\", true, u"Software\\Vorlo"},
       {u"HKCU", true, u""},
       {u"HKCU\\https://example.org", true, u"https://example.org"},
-      {u"HKCU\\", false, u""},                 // the root with a backslash
-      {u"HKCU\\a\\\\", false, u""},            // two trailing backslashes
-      {u"HKCU\\a\\\\b", false, u""},           // an empty part
-      {u"\\HKCU\\Software", false, u""},       // a leading backslash
-      {u"\\\\HKCU\\Software", false, u""},     // a remote computer
+      {u"HKCU\\", false, u""},              // the root with a backslash
+      {u"HKCU\\a\\\\", false, u""},         // two trailing backslashes
+      {u"HKCU\\a\\\\b", false, u""},        // an empty part
+      {u"\\HKCU\\Software", false, u""},    // a leading backslash
+      {u"\\\\HKCU\\Software", false, u""},  // a remote computer
       {u"HKLM\\Software\\Vorlo", false, u""},
       {u"HKEY_LOCAL_MACHINE", false, u""},
       {u"HKCUX\\Software", false, u""},
@@ -226,7 +226,7 @@ TEST(Import, Headers) {
       {"Windows Registry Editor Version 5.00", true, true},
       {"REGEDIT4", true, true},
       {" \tREGEDIT4", true, true},
-      {"REGEDIT", true, false},        // other versions: taken, nothing read
+      {"REGEDIT", true, false},  // other versions: taken, nothing read
       {"REGEDIT3", true, false},
       {"REGEDIT 4", true, false},
       {"REGEDIT4 FOO", true, false},
@@ -234,7 +234,7 @@ TEST(Import, Headers) {
       {"Regedit4", false, false},
       {"Windows Registry Editor Version 4.00", false, false},
       {"WINDOWS REGISTRY EDITOR VERSION 5.00", false, false},
-      {"", false, false},              // an empty first line
+      {"", false, false},  // an empty first line
   };
   for (const auto& c : cases) {
     for (bool utf16 : {false, true}) {
@@ -285,31 +285,31 @@ TEST(Import, ValueLines) {
       "\"LineBreaks\"=\"a\\nb\\rc\"\n"
       "\"Unknown\"=\"a\\qb\"\n");
   CheckValues(file, {
-      {u"Plain", Wide(u"Value"), 1},
-      {u"Indented", Wide(u"  Spaces kept  "), 1},
-      {u"Empty", Wide(u""), 1},
-      {u"Escapes\\\"", Wide(u"\"quoted\" \\ back"), 1},
-      {u"CommentAfter", Wide(u"v"), 1},
-      {u"HashAfter", std::nullopt, 0},
-      {u"HashInside", Wide(u"v#x;y"), 1},
-      {u"ZeroEscape", std::nullopt, 0},
-      {u"LineBreaks", Wide(u"a\nb\rc"), 1},
-      {u"Unknown", Wide(u"aqb"), 1},
-      {u"QuoteInside", std::nullopt, 0},
-      {u"NoEnd", std::nullopt, 0},
-      {u"NoQuotes", std::nullopt, 0},
-      {u"NoEquals", std::nullopt, 0},
-      {u"Nothing", std::nullopt, 0},
-      {u"Dw1", Hex("01 00 00 00"), 4},
-      {u"Dw2", Hex("08 00 00 00"), 4},
-      {u"Dw3", Hex("34 12 00 00"), 4},
-      {u"Dw4", std::nullopt, 0},
-      {u"Dw5", std::nullopt, 0},
-      {u"Dw6", std::nullopt, 0},
-      {u"Dw7", std::nullopt, 0},
-      {u"Dw8", std::nullopt, 0},
-      {u"Dw9", std::nullopt, 0},
-  });
+                        {u"Plain", Wide(u"Value"), 1},
+                        {u"Indented", Wide(u"  Spaces kept  "), 1},
+                        {u"Empty", Wide(u""), 1},
+                        {u"Escapes\\\"", Wide(u"\"quoted\" \\ back"), 1},
+                        {u"CommentAfter", Wide(u"v"), 1},
+                        {u"HashAfter", std::nullopt, 0},
+                        {u"HashInside", Wide(u"v#x;y"), 1},
+                        {u"ZeroEscape", std::nullopt, 0},
+                        {u"LineBreaks", Wide(u"a\nb\rc"), 1},
+                        {u"Unknown", Wide(u"aqb"), 1},
+                        {u"QuoteInside", std::nullopt, 0},
+                        {u"NoEnd", std::nullopt, 0},
+                        {u"NoQuotes", std::nullopt, 0},
+                        {u"NoEquals", std::nullopt, 0},
+                        {u"Nothing", std::nullopt, 0},
+                        {u"Dw1", Hex("01 00 00 00"), 4},
+                        {u"Dw2", Hex("08 00 00 00"), 4},
+                        {u"Dw3", Hex("34 12 00 00"), 4},
+                        {u"Dw4", std::nullopt, 0},
+                        {u"Dw5", std::nullopt, 0},
+                        {u"Dw6", std::nullopt, 0},
+                        {u"Dw7", std::nullopt, 0},
+                        {u"Dw8", std::nullopt, 0},
+                        {u"Dw9", std::nullopt, 0},
+                    });
   // "" and @ both name the default value; the later one stands last.
   ASSERT_EQ(file.keys.size(), 1u);
   EXPECT_EQ(file.keys[0].values.front().name, u"Plain");
@@ -336,11 +336,11 @@ TEST(Import, HexDataAndItsContinuations) {
       "\n"
       "  ;comment\n"
       "\t33,44,\n"
-      "\"B4\"=hex:11,22\\\n"          // a backslash right after a byte
-      "\"B5\"=hex:11,22,\\\n"         // the next line is no continuation:
-      "\"Eaten\"=\"x\"\n"             // it goes with the value
+      "\"B4\"=hex:11,22\\\n"   // a backslash right after a byte
+      "\"B5\"=hex:11,22,\\\n"  // the next line is no continuation:
+      "\"Eaten\"=\"x\"\n"      // it goes with the value
       "\"B6\"=hex:11,22,\\\n"
-      "#comment\n"                    // a # line ends the continuation badly
+      "#comment\n"  // a # line ends the continuation badly
       "\"After\"=\"x\"\n"
       "\"B7\"=hex:11,22,\\\n"
       "  ,33\n"
@@ -352,7 +352,7 @@ TEST(Import, HexDataAndItsContinuations) {
       "\"B11\"=hex:11,22;comment\n"
       "\"B12\"=hex:11,22 #comment\n"
       "\"B13\"=hex:11,22,;comment\n"
-      "  33,44\n"                     // not a continuation: a line of its own
+      "  33,44\n"  // not a continuation: a line of its own
       "\"B14\"=hex:100\n"
       "\"B15\"=hex:11,/\n"
       "\"B16\"=hex:11,\\ 22\n"
@@ -367,34 +367,34 @@ TEST(Import, HexDataAndItsContinuations) {
       "\"N7\"=hex(2):\n"
       "\"Last\"=hex:01,02,\\\n");
   CheckValues(file, {
-      {u"B1", Hex("11 22 33 44"), 3},
-      {u"B2", Hex("11 22 33 44"), 3},
-      {u"B3", Hex("11 22 33 44"), 3},
-      {u"B4", std::nullopt, 0},
-      {u"B5", std::nullopt, 0},
-      {u"Eaten", std::nullopt, 0},
-      {u"B6", std::nullopt, 0},
-      {u"After", Wide(u"x"), 1},
-      {u"B7", std::nullopt, 0},
-      {u"B8", std::nullopt, 0},
-      {u"B9", std::nullopt, 0},
-      {u"B10", std::nullopt, 0},
-      {u"B11", Hex("11 22"), 3},
-      {u"B12", std::nullopt, 0},
-      {u"B13", Hex("11 22"), 3},
-      {u"B14", std::nullopt, 0},
-      {u"B15", std::nullopt, 0},
-      {u"B16", std::nullopt, 0},
-      {u"B17", Hex("11"), 3},
-      {u"N1", Hex("56 61 6c 75 65 00"), 0},
-      {u"N2", Hex("01"), 0xabcd},
-      {u"N3", Hex("01"), 0xffffffff},
-      {u"N4", std::nullopt, 0},
-      {u"N5", std::nullopt, 0},
-      {u"N6", Bytes{}, 3},
-      {u"N7", Bytes{}, 2},
-      {u"Last", Hex("01 02"), 3},  // the file ends inside the value: it is kept
-  });
+                        {u"B1", Hex("11 22 33 44"), 3},
+                        {u"B2", Hex("11 22 33 44"), 3},
+                        {u"B3", Hex("11 22 33 44"), 3},
+                        {u"B4", std::nullopt, 0},
+                        {u"B5", std::nullopt, 0},
+                        {u"Eaten", std::nullopt, 0},
+                        {u"B6", std::nullopt, 0},
+                        {u"After", Wide(u"x"), 1},
+                        {u"B7", std::nullopt, 0},
+                        {u"B8", std::nullopt, 0},
+                        {u"B9", std::nullopt, 0},
+                        {u"B10", std::nullopt, 0},
+                        {u"B11", Hex("11 22"), 3},
+                        {u"B12", std::nullopt, 0},
+                        {u"B13", Hex("11 22"), 3},
+                        {u"B14", std::nullopt, 0},
+                        {u"B15", std::nullopt, 0},
+                        {u"B16", std::nullopt, 0},
+                        {u"B17", Hex("11"), 3},
+                        {u"N1", Hex("56 61 6c 75 65 00"), 0},
+                        {u"N2", Hex("01"), 0xabcd},
+                        {u"N3", Hex("01"), 0xffffffff},
+                        {u"N4", std::nullopt, 0},
+                        {u"N5", std::nullopt, 0},
+                        {u"N6", Bytes{}, 3},
+                        {u"N7", Bytes{}, 2},
+                        {u"Last", Hex("01 02"), 3},  // the file ends inside the value: it is kept
+                    });
 }
 
 // In a REGEDIT4 file hex(1), hex(2) and hex(7) data are 8-bit text, widened
@@ -408,39 +408,39 @@ TEST(Import, TextInHexData) {
       "\"E2\"=hex(2):25,50,41,54,48,25\n"
       "\"M1\"=hex(7):4c,69,6e,65,00,00\n"
       "\"M2\"=hex(7):4c,69,6e,65\n"
-      "\"S1\"=hex(1):63,61,66,e9,00\n"     // Windows-1252 é
-      "\"R\"=hex(100):25,50,00\n");       // other types keep their bytes
+      "\"S1\"=hex(1):63,61,66,e9,00\n"  // Windows-1252 é
+      "\"R\"=hex(100):25,50,00\n");     // other types keep their bytes
   CheckValues(four, {
-      {u"E1", Wide(u"%PATH%"), 2},
-      {u"E2", Wide(u"%PATH%"), 2},
-      {u"M1", Wide(UString(u"Line\0", 5)), 7},
-      {u"M2", Wide(u"Line"), 7},
-      {u"S1", Wide(u"café"), 1},
-      {u"R", Hex("25 50 00"), 0x100},
-  });
-  const RegFile five = Parse(Utf16Le(
-      u"Windows Registry Editor Version 5.00\r\n"
-      u"[HKEY_CURRENT_USER\\K]\r\n"
-      u"\"E1\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,00,00\r\n"
-      u"\"E2\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00\r\n"
-      u"\"S\"=hex(1):61,00,62,00,63,00,00,00,64,00,65,00,66,00,00,00\r\n"));
+                        {u"E1", Wide(u"%PATH%"), 2},
+                        {u"E2", Wide(u"%PATH%"), 2},
+                        {u"M1", Wide(UString(u"Line\0", 5)), 7},
+                        {u"M2", Wide(u"Line"), 7},
+                        {u"S1", Wide(u"café"), 1},
+                        {u"R", Hex("25 50 00"), 0x100},
+                    });
+  const RegFile five =
+      Parse(Utf16Le(u"Windows Registry Editor Version 5.00\r\n"
+                    u"[HKEY_CURRENT_USER\\K]\r\n"
+                    u"\"E1\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,00,00\r\n"
+                    u"\"E2\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00\r\n"
+                    u"\"S\"=hex(1):61,00,62,00,63,00,00,00,64,00,65,00,66,00,00,00\r\n"));
   CheckValues(five, {
-      {u"E1", Wide(u"%PATH%"), 2},
-      {u"E2", Wide(u"%PATH%"), 2},
-      {u"S", Wide(UString(u"abc\0def", 7)), 1},
-  });
+                        {u"E1", Wide(u"%PATH%"), 2},
+                        {u"E2", Wide(u"%PATH%"), 2},
+                        {u"S", Wide(UString(u"abc\0def", 7)), 1},
+                    });
 }
 
 TEST(Import, KeyLines) {
   const RegFile file = Parse(
-      "Windows Registry Editor Version 5.00\r"   // lines may end with CR alone
+      "Windows Registry Editor Version 5.00\r"  // lines may end with CR alone
       "[HKEY_CURRENT_USER\\A]\r"
-      "  [hkey_current_user\\B\\]\r"             // indentation, case, a trailing backslash
-      "[HKCU\\C ]\r"                             // the blank belongs to the name
-      "[ HKEY_CURRENT_USER\\D]\r"                // a blank before the name: skipped
-      "\"InD\"=\"x\"\r"                          // so its values go too
+      "  [hkey_current_user\\B\\]\r"  // indentation, case, a trailing backslash
+      "[HKCU\\C ]\r"                  // the blank belongs to the name
+      "[ HKEY_CURRENT_USER\\D]\r"     // a blank before the name: skipped
+      "\"InD\"=\"x\"\r"               // so its values go too
       "[-HKEY_CURRENT_USER\\E]\r"
-      "\"InE\"=\"x\"\r"                          // nothing to put a value in
+      "\"InE\"=\"x\"\r"  // nothing to put a value in
       "[- HKEY_CURRENT_USER\\F]\r"
       "[HKEY_LOCAL_MACHINE\\G]\r"
       "[HKEY_CURRENT_USERS\\H]\r"
@@ -487,12 +487,13 @@ TEST(Import, EightBitFilesAndUtf8) {
 #else
   for (const std::string& e : {std::string("\xE9"), std::string("\xC3\xA9")}) {
 #endif
-    const RegFile file = Parse("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"caf" + e + "\"=\"caf" + e +
-                               "\"\n");
+    const RegFile file =
+        Parse("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"caf" + e + "\"=\"caf" + e + "\"\n");
     CheckValues(file, {{u"café", Wide(u"café"), 1}});
   }
   const RegFile bom = Parse(
-      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"\xC3\xB6\"\n");
+      "\xEF\xBB\xBFWindows Registry Editor Version "
+      "5.00\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"\xC3\xB6\"\n");
   CheckValues(bom, {{u"v", Wide(u"ö"), 1}});
 }
 
@@ -523,22 +524,24 @@ TEST(Export, WritesWhatWindowsWrites) {
   std::string bytes;
   UString error;
   ASSERT_TRUE(FormatRegFile(keys, &bytes, &error)) << platform::Utf16ToUtf8(error);
-  EXPECT_EQ(bytes, Utf16Le(
-      u"Windows Registry Editor Version 5.00\r\n\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Wine]\r\n"
-      u"\"DWORD\"=dword:00000100\r\n"
-      u"\"String\"=\"Your text here...\"\r\n"
-      u"\"double\\\"quote\"=\"\\\"Hello, World!\\\"\"\r\n"
-      u"\"Backslash\"=\"Use \\\\\\\\ to escape a backslash\"\r\n"
-      u"\"Undefined hex\"=hex(100):25,50,41,54,48,25,00\r\n\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Wine\\Subkey2a\\Subkey2b]\r\n"
-      u"@=\"Default value name\"\r\n"
-      u"\"Multiple strings\"=hex(7):4c,00,69,00,6e,00,65,00,31,00,00,00,4c,00,69,00,6e,\\\r\n"
-      u"  00,65,00,32,00,00,00,4c,00,69,00,6e,00,65,00,33,00,00,00,00,00\r\n\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Wine\\Subkey4]\r\n"
-      u"@=dword:12345678\r\n"
-      u"\"43981\"=hex(abcd):56,61,6c,75,65,00\r\n"
-      u"\"Empty\"=hex:\r\n\r\n"));
+  EXPECT_EQ(
+      bytes,
+      Utf16Le(
+          u"Windows Registry Editor Version 5.00\r\n\r\n"
+          u"[HKEY_CURRENT_USER\\Software\\Wine]\r\n"
+          u"\"DWORD\"=dword:00000100\r\n"
+          u"\"String\"=\"Your text here...\"\r\n"
+          u"\"double\\\"quote\"=\"\\\"Hello, World!\\\"\"\r\n"
+          u"\"Backslash\"=\"Use \\\\\\\\ to escape a backslash\"\r\n"
+          u"\"Undefined hex\"=hex(100):25,50,41,54,48,25,00\r\n\r\n"
+          u"[HKEY_CURRENT_USER\\Software\\Wine\\Subkey2a\\Subkey2b]\r\n"
+          u"@=\"Default value name\"\r\n"
+          u"\"Multiple strings\"=hex(7):4c,00,69,00,6e,00,65,00,31,00,00,00,4c,00,69,00,6e,\\\r\n"
+          u"  00,65,00,32,00,00,00,4c,00,69,00,6e,00,65,00,33,00,00,00,00,00\r\n\r\n"
+          u"[HKEY_CURRENT_USER\\Software\\Wine\\Subkey4]\r\n"
+          u"@=dword:12345678\r\n"
+          u"\"43981\"=hex(abcd):56,61,6c,75,65,00\r\n"
+          u"\"Empty\"=hex:\r\n\r\n"));
 }
 
 // Where a quoted text would not give the value back, hex(1) data does.
@@ -547,7 +550,8 @@ TEST(Export, TextsThatCannotStandBetweenQuotes) {
     Bytes data;
     const char16_t* written;
   } cases[] = {
-      {Wide(u"two\r\nlines"), u"hex(1):74,00,77,00,6f,00,0d,00,0a,00,6c,00,69,00,6e,00,65,00,73,00,00,00"},
+      {Wide(u"two\r\nlines"),
+       u"hex(1):74,00,77,00,6f,00,0d,00,0a,00,6c,00,69,00,6e,00,65,00,73,00,00,00"},
       {Wide(UString(u"abc\0def", 7)), u"hex(1):61,00,62,00,63,00,00,00,64,00,65,00,66,00,00,00"},
       {Bytes{}, u"hex(1):"},
       {Wide(u""), u"\"\""},  // the empty text, with its ending zero
@@ -602,8 +606,8 @@ TEST(Export, RefusesWhatNoRegFileCanHold) {
 TEST(Export, AnyValueRoundTrips) {
   std::mt19937 random(20261210);
   const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
-  const char16_t palette[] = {u'a', u'Z', u'0', u' ', u'\t', u'"', u'\\', u';', u'#', u'[',
-                              u']', u'=', u'@', u'-', u',', u'é', u'€', 0xD800, 0xDC00, u'/'};
+  const char16_t palette[] = {u'a', u'Z', u'0', u' ', u'\t', u'"', u'\\', u';',   u'#',   u'[',
+                              u']', u'=', u'@', u'-', u',',  u'é', u'€',  0xD800, 0xDC00, u'/'};
   const auto text = [&](size_t max, bool line_breaks, bool zeros) {
     UString s;
     const size_t n = pick(max + 1);
@@ -634,8 +638,8 @@ TEST(Export, AnyValueRoundTrips) {
       const size_t values = pick(12);
       for (size_t i = 0; i < values; ++i) {
         RegFileValue v;
-        v.name = i == 0 ? UString() : platform::IntToText(static_cast<long long>(i)) +
-                                          text(10, false, false);
+        v.name = i == 0 ? UString()
+                        : platform::IntToText(static_cast<long long>(i)) + text(10, false, false);
         v.value.type = types[pick(sizeof types / sizeof types[0])];
         if (v.value.type == 1 || v.value.type == 2 || v.value.type == 7) {
           const UString t = text(60, true, true);

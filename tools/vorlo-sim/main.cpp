@@ -12,8 +12,8 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/module.h"
-#include "platform/running_object.h"
 #include "platform/regional.h"
+#include "platform/running_object.h"
 #include "platform/working_dir.h"
 
 int main(int argc, char** argv) {
