@@ -71,102 +71,100 @@ UString FailureStatus(const UString& message) {
 }
 
 void TExec::Execute() {
-  {
-    // The body. Whatever way it is left, the store goes first, then closing
-    // is allowed; only then is a failure shown.
-    try {
-      auto store = std::make_unique<config::TDatabaseRegistry>();
-      struct AllowClose {
-        TFormUpdater* form;
-        std::unique_ptr<config::TDatabaseRegistry>* store;
-        ~AllowClose() {
-          store->reset();
-          form->Allowclose = true;
-        }
-      } allow_close{FormUpdater, &store};
-
-      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path, config::kExecPathValue,
-                                         config::varString)) {
-        throw platform::Exception(
-            FormatText(LoadResString(texts::kPathNotInRegistry), {config::kExecPathValue}));
+  // The body. Whatever way it is left, the store goes first, then closing
+  // is allowed; only then is a failure shown.
+  try {
+    auto store = std::make_unique<config::TDatabaseRegistry>();
+    struct AllowClose {
+      TFormUpdater* form;
+      std::unique_ptr<config::TDatabaseRegistry>* store;
+      ~AllowClose() {
+        store->reset();
+        form->Allowclose = true;
       }
-      // A folder written without its final separator names that folder, not
-      // the start of its siblings' names.
-      if (!Exe_Path.empty() && Exe_Path.back() != u'/') AddTrailingBackslash(Exe_Path);
-      Log = LoadResString(texts::kDestinationFolder) + Exe_Path + u"]";
-      if (!store->ReadValueRegisterDFset(config::kUpdatesKey, User_Path, config::kFilesPathValue,
-                                         config::varString)) {
-        throw platform::Exception(
-            FormatText(LoadResString(texts::kPathNotInRegistry), {config::kFilesPathValue}));
-      }
-      if (!User_Path.empty() && User_Path.back() != u'/') AddTrailingBackslash(User_Path);
-      Log = LoadResString(texts::kSourceFolder) + User_Path + u"]";
+    } allow_close{FormUpdater, &store};
 
-      ChBottom = LoadResString(texts::kUpdateInProgress);
-      ChBottom = LoadResString(texts::kWaitingForVorlo);
-
-      for (const char16_t* name : {contract::kMainExecutable, contract::kMainExecutableCapital}) {
-        const UString polled = Exe_Path + name;
-        bool running;
-        do {
-          running = Sys->IsApplicationRunning(polled);
-          Log = LoadResString(running ? texts::kRunning : texts::kNotRunning) + polled;
-          Sys->Sleep(contract::kPollMs);
-        } while (running && !Terminated());
-        if (Terminated()) throw platform::Exception(LoadResString(texts::kStopped));
-        Log = FormatText(LoadResString(texts::kApplicationEnded), {polled});
-      }
-
-      Sys->Sleep(contract::kPauseMs);
-      ChBottom = u"";
-
-      std::vector<UString> list;
-      LoadFilesToReplace(User_Path, contract::kLocalFiles, contract::kEndKey, list, true);
-      for (const UString& entry : list) {
-        if (platform::UpperCase(entry) != contract::kUpdaterEntry) ExchangeFile(entry);
-      }
-      Log = LoadResString(texts::kExchangesDone);
-
-      const UString target = Exe_Path + GiveExec(list);
-
-      list.clear();
-      LoadFilesToReplace(Exe_Path, contract::kDeleteLocalFiles, contract::kEndKey, list, false);
-      if (list.empty()) {
-        Log = LoadResString(texts::kNothingToDelete);
-      } else {
-        for (const UString& entry : list) DeleteFile(Exe_Path + entry);
-      }
-      Log = LoadResString(texts::kDeletionsDone);
-
-      Log = FormatText(LoadResString(texts::kRestarting), {target});
-      if (Sys->FileExists(target)) {
-        const int result =
-            Sys->ShellLaunch(FormUpdater->Native()->Handle(), target, platform::FolderOf(target));
-        if (result <= platform::kLaunchFailedAtMost) {
-          Log = LoadResString(texts::kCannotStartLog) + target + u" (" +
-                platform::IntToText(result) + u") >>" + LaunchErrorText(result);
-          throw platform::Exception((result == 5 ? LoadResString(texts::kCannotStartDownloadError)
-                                                 : LoadResString(texts::kCannotStart)) +
-                                    target);
-        }
-        Log = LoadResString(texts::kLogApplication) + target + LoadResString(texts::kLogWillStart);
-        ChBottom = LoadResString(texts::kStatusApplication) + target +
-                   LoadResString(texts::kStatusWillStart);
-        Sys->Sleep(contract::kStartedMs);
-        FormUpdater->Allowclose = true;
-        FormUpdater->Close_this_app = true;
-      } else if (!target.empty()) {
-        Log = LoadResString(texts::kDoesNotExist) + target;
-        FormUpdater->Allowclose = true;
-        throw platform::Exception(LoadResString(texts::kDoesNotExist) + target);
-      }
-      Log = LoadResString(texts::kDone) + u"\r\n";
-    } catch (const std::exception& e) {
-      const UString shown = FailureStatus(platform::MessageOf(e));
-      // A report that cannot be shown either (the window has gone) leaves
-      // Execute and is kept by the thread frame.
-      ChBottom = shown;
-      Shwmess = platform::MessageOf(e);
+    if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path, config::kExecPathValue,
+                                       config::varString)) {
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kPathNotInRegistry), {config::kExecPathValue}));
     }
+    // A folder written without its final separator names that folder, not
+    // the start of its siblings' names.
+    if (!Exe_Path.empty() && Exe_Path.back() != u'/') AddTrailingBackslash(Exe_Path);
+    Log = LoadResString(texts::kDestinationFolder) + Exe_Path + u"]";
+    if (!store->ReadValueRegisterDFset(config::kUpdatesKey, User_Path, config::kFilesPathValue,
+                                       config::varString)) {
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kPathNotInRegistry), {config::kFilesPathValue}));
+    }
+    if (!User_Path.empty() && User_Path.back() != u'/') AddTrailingBackslash(User_Path);
+    Log = LoadResString(texts::kSourceFolder) + User_Path + u"]";
+
+    ChBottom = LoadResString(texts::kUpdateInProgress);
+    ChBottom = LoadResString(texts::kWaitingForVorlo);
+
+    for (const char16_t* name : {contract::kMainExecutable, contract::kMainExecutableCapital}) {
+      const UString polled = Exe_Path + name;
+      bool running;
+      do {
+        running = Sys->IsApplicationRunning(polled);
+        Log = LoadResString(running ? texts::kRunning : texts::kNotRunning) + polled;
+        Sys->Sleep(contract::kPollMs);
+      } while (running && !Terminated());
+      if (Terminated()) throw platform::Exception(LoadResString(texts::kStopped));
+      Log = FormatText(LoadResString(texts::kApplicationEnded), {polled});
+    }
+
+    Sys->Sleep(contract::kPauseMs);
+    ChBottom = u"";
+
+    std::vector<UString> list;
+    LoadFilesToReplace(User_Path, contract::kLocalFiles, contract::kEndKey, list, true);
+    for (const UString& entry : list) {
+      if (platform::UpperCase(entry) != contract::kUpdaterEntry) ExchangeFile(entry);
+    }
+    Log = LoadResString(texts::kExchangesDone);
+
+    const UString target = Exe_Path + GiveExec(list);
+
+    list.clear();
+    LoadFilesToReplace(Exe_Path, contract::kDeleteLocalFiles, contract::kEndKey, list, false);
+    if (list.empty()) {
+      Log = LoadResString(texts::kNothingToDelete);
+    } else {
+      for (const UString& entry : list) DeleteFile(Exe_Path + entry);
+    }
+    Log = LoadResString(texts::kDeletionsDone);
+
+    Log = FormatText(LoadResString(texts::kRestarting), {target});
+    if (Sys->FileExists(target)) {
+      const int result =
+          Sys->ShellLaunch(FormUpdater->Native()->Handle(), target, platform::FolderOf(target));
+      if (result <= platform::kLaunchFailedAtMost) {
+        Log = LoadResString(texts::kCannotStartLog) + target + u" (" + platform::IntToText(result) +
+              u") >>" + LaunchErrorText(result);
+        throw platform::Exception((result == 5 ? LoadResString(texts::kCannotStartDownloadError)
+                                               : LoadResString(texts::kCannotStart)) +
+                                  target);
+      }
+      Log = LoadResString(texts::kLogApplication) + target + LoadResString(texts::kLogWillStart);
+      ChBottom = LoadResString(texts::kStatusApplication) + target +
+                 LoadResString(texts::kStatusWillStart);
+      Sys->Sleep(contract::kStartedMs);
+      FormUpdater->Allowclose = true;
+      FormUpdater->Close_this_app = true;
+    } else if (!target.empty()) {
+      Log = LoadResString(texts::kDoesNotExist) + target;
+      FormUpdater->Allowclose = true;
+      throw platform::Exception(LoadResString(texts::kDoesNotExist) + target);
+    }
+    Log = LoadResString(texts::kDone) + u"\r\n";
+  } catch (const std::exception& e) {
+    const UString shown = FailureStatus(platform::MessageOf(e));
+    // A report that cannot be shown either (the window has gone) leaves
+    // Execute and is kept by the thread frame.
+    ChBottom = shown;
+    Shwmess = platform::MessageOf(e);
   }
 }

@@ -84,10 +84,6 @@ void TThread::WaitForAll() {
   g_cv.wait(lock, [] { return g_running == 0; });
 }
 
-}  // namespace platform
-
-namespace platform {
-
 int TThread::RunningCount() {
   std::lock_guard<std::mutex> lock(g_mutex);
   return g_running;

@@ -217,23 +217,21 @@ bool CheckSchema(const Connection& c) {
 
 // Inside a write transaction.
 void CreateSchema(const Connection& c) {
-  {
-    c.Exec(
-        "CREATE TABLE keys("
-        " id INTEGER PRIMARY KEY,"
-        " path TEXT NOT NULL,"
-        " fold TEXT NOT NULL UNIQUE);"
-        "CREATE TABLE vals("
-        " key INTEGER NOT NULL REFERENCES keys(id),"
-        " name TEXT NOT NULL,"
-        " fold TEXT NOT NULL,"
-        " type INTEGER NOT NULL,"
-        " data,"
-        " UNIQUE(key, fold));"
-        "INSERT INTO keys(id, path, fold) VALUES(1, '', '');");
-    c.Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-    c.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
-  }
+  c.Exec(
+      "CREATE TABLE keys("
+      " id INTEGER PRIMARY KEY,"
+      " path TEXT NOT NULL,"
+      " fold TEXT NOT NULL UNIQUE);"
+      "CREATE TABLE vals("
+      " key INTEGER NOT NULL REFERENCES keys(id),"
+      " name TEXT NOT NULL,"
+      " fold TEXT NOT NULL,"
+      " type INTEGER NOT NULL,"
+      " data,"
+      " UNIQUE(key, fold));"
+      "INSERT INTO keys(id, path, fold) VALUES(1, '', '');");
+  c.Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+  c.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
 }
 
 // What SQLite would do with a file that is not a database is its own

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/module.h"
+#include "platform/working_dir.h"
 
 namespace platform {
 
@@ -14,12 +15,6 @@ UString ExecutablePath() {
   buf.resize(static_cast<size_t>(n));
   return PathFromNative(buf);
 }
-
-}  // namespace platform
-
-#include "platform/working_dir.h"
-
-namespace platform {
 
 UString CurrentDirectory() {
   std::string buf(PATH_MAX, '\0');

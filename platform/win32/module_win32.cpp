@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/module.h"
+#include "platform/working_dir.h"
 
 namespace platform {
 
@@ -15,12 +16,6 @@ UString ExecutablePath() {
     buf.resize(buf.size() * 2);
   }
 }
-
-}  // namespace platform
-
-#include "platform/working_dir.h"
-
-namespace platform {
 
 UString CurrentDirectory() {
   const DWORD n = GetCurrentDirectoryW(0, nullptr);
