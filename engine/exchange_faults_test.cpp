@@ -15,12 +15,10 @@ namespace {
 
 using platform::Calls;
 using platform::FileCalls;
-using platform::ScopedFileCall;
 using platform::UString;
 using testing_support::Harness;
 using testing_support::Join;
 using testing_support::ReadFileBytes;
-using testing_support::TempDir;
 using testing_support::U;
 using testing_support::WriteFileBytes;
 
@@ -125,24 +123,20 @@ class Faults {
 class ExchangeFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app_ = Join(dir_.Path(), "app");
-    dl_ = Join(dir_.Path(), "dl");
-    testing_support::MakeDir(app_);
-    testing_support::MakeDir(dl_);
     // Large enough for several reads and writes of the copy by hand.
     old_ = std::string(3 << 20, 'o');
     new_ = std::string((3 << 20) + 7, 'n');
   }
   std::vector<std::string> StagedLeft() const {
     std::vector<std::string> left;
-    for (const std::string& name : testing_support::ListDir(app_)) {
+    for (const std::string& name : testing_support::ListDir(r_.app)) {
       if (platform::IsStagedName(U(name))) left.push_back(name);
     }
     return left;
   }
 
-  TempDir dir_;
-  std::string app_, dl_, old_, new_;
+  testing_support::ReleaseFolders r_;
+  std::string old_, new_;
 };
 
 TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
@@ -275,19 +269,19 @@ TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(Join(app_, "a.bin"), old_);
-    WriteFileBytes(Join(dl_, "a.bin"), new_);
-    std::remove(Join(app_, "a.bin.old").c_str());
-    Harness h(dir_.Path());
-    h.exec->Exe_Path = U(app_) + u"/";
-    h.exec->User_Path = U(dl_) + u"/";
+    WriteFileBytes(Join(r_.app, "a.bin"), old_);
+    WriteFileBytes(Join(r_.dl, "a.bin"), new_);
+    std::remove(Join(r_.app, "a.bin.old").c_str());
+    Harness h(r_.dir.Path());
+    h.exec->Exe_Path = U(r_.app) + u"/";
+    h.exec->User_Path = U(r_.dl) + u"/";
     {
       Faults faults;
       g.*c.call = c.plan;
       if (c.also != nullptr) g.*c.also = c.also_plan;
       h.OnWorker([&] { h.exec->ExchangeFile(u"a.bin"); });
     }
-    EXPECT_EQ(ReadFileBytes(Join(app_, "a.bin")), c.installs ? new_ : old_);
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin")), c.installs ? new_ : old_);
     EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
     const auto& lines = h.screen.lines;
     ASSERT_GE(lines.size(), 4u);
@@ -295,10 +289,10 @@ TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
     const UString line = c.installs ? lines.back() : lines[lines.size() - 2];
     EXPECT_EQ(line.substr(0, phase3.size()), phase3);
     if (c.installs) {
-      EXPECT_EQ(ReadFileBytes(Join(app_, "a.bin.old")), old_);
+      EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin.old")), old_);
     } else {
       EXPECT_EQ(lines.back().substr(0, 17), u"Remis en place : ");
-      EXPECT_FALSE(testing_support::PathExists(Join(app_, "a.bin.old")));
+      EXPECT_FALSE(testing_support::PathExists(Join(r_.app, "a.bin.old")));
     }
   }
 }
@@ -306,11 +300,11 @@ TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
 // Neither a link nor a rename: the backup is refused, and the new file still
 // replaces the installed one in one step.
 TEST_F(ExchangeFaultTest, ABackupRefusedEverywhere) {
-  WriteFileBytes(Join(app_, "a.bin"), old_);
-  WriteFileBytes(Join(dl_, "a.bin"), new_);
-  Harness h(dir_.Path());
-  h.exec->Exe_Path = U(app_) + u"/";
-  h.exec->User_Path = U(dl_) + u"/";
+  WriteFileBytes(Join(r_.app, "a.bin"), old_);
+  WriteFileBytes(Join(r_.dl, "a.bin"), new_);
+  Harness h(r_.dir.Path());
+  h.exec->Exe_Path = U(r_.app) + u"/";
+  h.exec->User_Path = U(r_.dl) + u"/";
   {
     Faults faults;
     g.link = {0, 10, EPERM};
@@ -318,17 +312,17 @@ TEST_F(ExchangeFaultTest, ABackupRefusedEverywhere) {
     h.OnWorker([&] { h.exec->ExchangeFile(u"a.bin"); });
   }
   const auto& lines = h.screen.lines;
-  EXPECT_EQ(lines[1], u"Ne peut renomer : " + U(app_) + u"/a.bin");
+  EXPECT_EQ(lines[1], u"Ne peut renomer : " + U(r_.app) + u"/a.bin");
   EXPECT_EQ(lines.back(), u"Fichier copié !");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.bin")), new_);
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin")), new_);
   EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
 }
 
 // update.log takes a line whole or not at all: a disk that fills up in the
 // middle of a line leaves the file as it was, and the next line starts clean.
 TEST_F(ExchangeFaultTest, ALogLineIsWrittenWholeOrNotAtAll) {
-  Harness h(dir_.Path());
-  const std::string log = Join(dir_.Path(), "update.log");
+  Harness h(r_.dir.Path());
+  const std::string log = Join(r_.dir.Path(), "update.log");
   h.OnWorker([&] { h.exec->Log = u"first"; });
   const std::string before = ReadFileBytes(log);
   {

@@ -21,7 +21,6 @@ using testing_support::Harness;
 using testing_support::Join;
 using testing_support::PathExists;
 using testing_support::ReadFileBytes;
-using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 using testing_support::kSep;
@@ -30,84 +29,80 @@ using testing_support::U;
 class ExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app_ = Join(dir_.Path(), "app");
-    dl_ = Join(dir_.Path(), "dl");
-    testing_support::MakeDir(app_);
-    testing_support::MakeDir(dl_);
-    h_ = std::make_unique<Harness>(dir_.Path());
-    h_->exec->Exe_Path = A();
-    h_->exec->User_Path = D();
+    h_ = std::make_unique<Harness>(r_.dir.Path());
+    h_->exec->Exe_Path = r_.App();
+    h_->exec->User_Path = r_.Dl();
   }
-  UString A() const { return U(app_) + kSep; }
-  UString D() const { return U(dl_) + kSep; }
   std::vector<UString> Exchange(const UString& name) {
     h_->screen.lines.clear();
     h_->OnWorker([&] { h_->exec->ExchangeFile(name); });
     return h_->screen.lines;
   }
 
-  TempDir dir_;
-  std::string app_, dl_;
+  testing_support::ReleaseFolders r_;
   std::unique_ptr<Harness> h_;
 };
 
 TEST_F(ExchangeTest, SixLinesWhenBackupAndInstalledFileExist) {
-  WriteFileBytes(Join(app_, "a.dll"), "v1");
-  WriteFileBytes(Join(app_, "a.dll.old"), "v0");
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  WriteFileBytes(Join(r_.app, "a.dll"), "v1");
+  WriteFileBytes(Join(r_.app, "a.dll.old"), "v0");
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   EXPECT_EQ(Exchange(u"a.dll"),
             (std::vector<UString>{
-                u"Effacé : " + A() + u"a.dll.old", u"Effacé...",
-                u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old", u"Renommé...",
-                u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll", u"Fichier copié !"}));
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v1");
-  EXPECT_EQ(ReadFileBytes(Join(dl_, "a.dll")), "v2");
+                u"Effacé : " + r_.App() + u"a.dll.old", u"Effacé...",
+                u"Renomme : " + r_.App() + u"a.dll en " + r_.App() + u"a.dll.old", u"Renommé...",
+                u"Copie le fichier : " + r_.Dl() + u"a.dll en " + r_.App() + u"a.dll",
+                u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll.old")), "v1");
+  EXPECT_EQ(ReadFileBytes(Join(r_.dl, "a.dll")), "v2");
 }
 
 TEST_F(ExchangeTest, ANameNewToTheInstallation) {
-  WriteFileBytes(Join(dl_, "new.dll"), "n");
+  WriteFileBytes(Join(r_.dl, "new.dll"), "n");
   EXPECT_EQ(Exchange(u"new.dll"),
-            (std::vector<UString>{u"N'existe pas [non fatal] : " + A() + u"new.dll",
-                                  u"Copie le fichier : " + D() + u"new.dll en " + A() + u"new.dll",
-                                  u"Fichier copié !"}));
-  EXPECT_EQ(ReadFileBytes(Join(app_, "new.dll")), "n");
+            (std::vector<UString>{
+                u"N'existe pas [non fatal] : " + r_.App() + u"new.dll",
+                u"Copie le fichier : " + r_.Dl() + u"new.dll en " + r_.App() + u"new.dll",
+                u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "new.dll")), "n");
 }
 
 TEST_F(ExchangeTest, AMissingSubFolderIsNotCreated) {
-  testing_support::MakeDir(Join(dl_, "sub"));
-  WriteFileBytes(Join(dl_, Join("sub", "x.dll")), "x");
+  testing_support::MakeDir(Join(r_.dl, "sub"));
+  WriteFileBytes(Join(r_.dl, Join("sub", "x.dll")), "x");
   const UString name = u"sub" + kSep + u"x.dll";
   const auto lines = Exchange(name);
-  EXPECT_EQ(lines.back(), u"Ne peut copier :" + D() + name);
-  EXPECT_FALSE(PathExists(Join(app_, "sub")));
+  EXPECT_EQ(lines.back(), u"Ne peut copier :" + r_.Dl() + name);
+  EXPECT_FALSE(PathExists(Join(r_.app, "sub")));
 }
 
 TEST_F(ExchangeTest, TheSameNameTwiceLeavesTheNewFileInBothPlaces) {
-  WriteFileBytes(Join(app_, "a.dll"), "v1");
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  WriteFileBytes(Join(r_.app, "a.dll"), "v1");
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   Exchange(u"a.dll");
   Exchange(u"a.dll");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll.old")), "v2");
 }
 
 TEST_F(ExchangeTest, ABackupThatCannotBeDeleted) {
   // Rename never replaces, so the old generation stays; the copy still
   // installs the new file.
-  WriteFileBytes(Join(app_, "a.dll"), "v1");
-  WriteFileBytes(Join(app_, "a.dll.old"), "v0");
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  WriteFileBytes(Join(r_.app, "a.dll"), "v1");
+  WriteFileBytes(Join(r_.app, "a.dll.old"), "v0");
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   h_->sys.fail_delete = true;
   EXPECT_EQ(
       Exchange(u"a.dll"),
-      (std::vector<UString>{
-          u"Effacé : " + A() + u"a.dll.old", u"Effacement de " + A() + u"a.dll.old a échoué..",
-          u"Renomme : " + A() + u"a.dll en " + A() + u"a.dll.old",
-          u"Ne peut renomer : " + A() + u"a.dll",
-          u"Copie le fichier : " + D() + u"a.dll en " + A() + u"a.dll", u"Fichier copié !"}));
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v2");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll.old")), "v0");
+      (std::vector<UString>{u"Effacé : " + r_.App() + u"a.dll.old",
+                            u"Effacement de " + r_.App() + u"a.dll.old a échoué..",
+                            u"Renomme : " + r_.App() + u"a.dll en " + r_.App() + u"a.dll.old",
+                            u"Ne peut renomer : " + r_.App() + u"a.dll",
+                            u"Copie le fichier : " + r_.Dl() + u"a.dll en " + r_.App() + u"a.dll",
+                            u"Fichier copié !"}));
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll")), "v2");
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll.old")), "v0");
 }
 
 // When the installed file went to its backup name and nothing new came in,
@@ -124,35 +119,36 @@ TEST_F(ExchangeTest, NothingInstalledPutsTheBackupBack) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(Join(app_, "a.dll"), "v1");
-    if (c.downloaded) WriteFileBytes(Join(dl_, "a.dll"), "v2");
+    WriteFileBytes(Join(r_.app, "a.dll"), "v1");
+    if (c.downloaded) WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
     h_->sys.fail_copy = c.fail_copy;
     const auto lines = Exchange(u"a.dll");
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2].substr(0, UString(c.last_phase).size()), c.last_phase);
-    EXPECT_EQ(lines.back(), u"Remis en place : " + A() + u"a.dll.old en " + A() + u"a.dll");
-    EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v1");
-    EXPECT_FALSE(PathExists(Join(app_, "a.dll.old")));
-    std::remove(Join(dl_, "a.dll").c_str());
+    EXPECT_EQ(lines.back(),
+              u"Remis en place : " + r_.App() + u"a.dll.old en " + r_.App() + u"a.dll");
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll")), "v1");
+    EXPECT_FALSE(PathExists(Join(r_.app, "a.dll.old")));
+    std::remove(Join(r_.dl, "a.dll").c_str());
   }
 }
 
 TEST_F(ExchangeTest, SameFolderForBothPutsTheBackupBack) {
-  WriteFileBytes(Join(app_, "a.dll"), "v1");
-  h_->exec->User_Path = A();
+  WriteFileBytes(Join(r_.app, "a.dll"), "v1");
+  h_->exec->User_Path = r_.App();
   const auto lines = Exchange(u"a.dll");
-  EXPECT_EQ(lines[2], u"N'existe pas [non fatal] : " + A() + u"a.dll");
-  EXPECT_EQ(lines.back(), u"Remis en place : " + A() + u"a.dll.old en " + A() + u"a.dll");
-  EXPECT_EQ(ReadFileBytes(Join(app_, "a.dll")), "v1");
+  EXPECT_EQ(lines[2], u"N'existe pas [non fatal] : " + r_.App() + u"a.dll");
+  EXPECT_EQ(lines.back(), u"Remis en place : " + r_.App() + u"a.dll.old en " + r_.App() + u"a.dll");
+  EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.dll")), "v1");
 }
 
 TEST_F(ExchangeTest, AFailedCopyLeavesNoPartFileBehind) {
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
-  testing_support::MakeDir(Join(app_, "a.dll"));  // a folder where the file should go
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
+  testing_support::MakeDir(Join(r_.app, "a.dll"));  // a folder where the file should go
   Exchange(u"a.dll");
   // Only the folder is there: no temporary file was left.
-  EXPECT_EQ(testing_support::ListDir(app_), std::vector<std::string>{"a.dll"});
-  EXPECT_EQ(h_->screen.lines.back(), u"Ne peut copier :" + D() + u"a.dll");
+  EXPECT_EQ(testing_support::ListDir(r_.app), std::vector<std::string>{"a.dll"});
+  EXPECT_EQ(h_->screen.lines.back(), u"Ne peut copier :" + r_.Dl() + u"a.dll");
 }
 
 // The temporary name is short and fixed, so every name whose backup name
@@ -161,20 +157,20 @@ TEST_F(ExchangeTest, EveryNameWhoseBackupFitsInstalls) {
   for (size_t length : {200u, 243u, 247u, 251u}) {
     SCOPED_TRACE(length);
     const std::string name(length, 'n');
-    WriteFileBytes(Join(app_, name), "v1");
-    WriteFileBytes(Join(dl_, name), "v2");
+    WriteFileBytes(Join(r_.app, name), "v1");
+    WriteFileBytes(Join(r_.dl, name), "v2");
     Exchange(U(name));
     EXPECT_EQ(h_->screen.lines.back(), u"Fichier copié !");
-    EXPECT_EQ(ReadFileBytes(Join(app_, name)), "v2");
-    EXPECT_EQ(ReadFileBytes(Join(app_, name + ".old")), "v1");
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, name)), "v2");
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, name + ".old")), "v1");
   }
 }
 
 // What a killed run left in a folder goes when the next run first writes
 // there; only names of the exact pattern, only files.
 TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
-  testing_support::MakeDir(Join(app_, "sub"));
-  testing_support::MakeDir(Join(dl_, "sub"));
+  testing_support::MakeDir(Join(r_.app, "sub"));
+  testing_support::MakeDir(Join(r_.dl, "sub"));
   const std::vector<std::string> stale = {".vorlo-Ab3xY9.tmp", ".vorlo-000000.tmp"};
   const std::vector<std::string> kept = {".vorlo-Ab3xY.tmp",    // one letter short
                                          ".vorlo-Ab3xY9!.tmp",  // one too many
@@ -182,11 +178,11 @@ TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
                                          "x.vorlo-Ab3xY9.tmp",  // something before
                                          ".vorlo-Ab3xY9.tmpx",  // something after
                                          "settings.ini"};
-  for (const auto& n : stale) WriteFileBytes(Join(app_, n), "left by a killed run");
-  for (const auto& n : kept) WriteFileBytes(Join(app_, n), "someone's");
-  testing_support::MakeDir(Join(app_, ".vorlo-Folder.tmp"));
-  WriteFileBytes(Join(Join(app_, "sub"), ".vorlo-Ab3xY9.tmp"), "in a folder not written to");
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  for (const auto& n : stale) WriteFileBytes(Join(r_.app, n), "left by a killed run");
+  for (const auto& n : kept) WriteFileBytes(Join(r_.app, n), "someone's");
+  testing_support::MakeDir(Join(r_.app, ".vorlo-Folder.tmp"));
+  WriteFileBytes(Join(Join(r_.app, "sub"), ".vorlo-Ab3xY9.tmp"), "in a folder not written to");
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   Exchange(u"a.dll");
 
   std::vector<std::string> expected = kept;
@@ -194,8 +190,8 @@ TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
   expected.push_back("a.dll");
   expected.push_back("sub");
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(testing_support::ListDir(app_), expected);
-  EXPECT_TRUE(PathExists(Join(Join(app_, "sub"), ".vorlo-Ab3xY9.tmp")));
+  EXPECT_EQ(testing_support::ListDir(r_.app), expected);
+  EXPECT_TRUE(PathExists(Join(Join(r_.app, "sub"), ".vorlo-Ab3xY9.tmp")));
 }
 
 #ifndef _WIN32
@@ -209,13 +205,13 @@ TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
                {02755, 0755}, {01777, 0777}, {0400, 0400}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.downloaded);
-    const std::string d = Join(dl_, "p.bin");
+    const std::string d = Join(r_.dl, "p.bin");
     std::remove(d.c_str());
     WriteFileBytes(d, "p");
     ASSERT_EQ(chmod(d.c_str(), c.downloaded), 0);
     Exchange(u"p.bin");
     struct stat st;
-    ASSERT_EQ(stat(Join(app_, "p.bin").c_str(), &st), 0);
+    ASSERT_EQ(stat(Join(r_.app, "p.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.installed);
   }
 }
@@ -223,13 +219,13 @@ TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
 // The backup is a second name of the installed file: there is no moment at
 // which the installed name is missing.
 TEST_F(ExchangeTest, TheBackupIsASecondNameOfTheOldFile) {
-  WriteFileBytes(Join(app_, "a.dll"), "v1");
+  WriteFileBytes(Join(r_.app, "a.dll"), "v1");
   struct stat before;
-  ASSERT_EQ(stat(Join(app_, "a.dll").c_str(), &before), 0);
-  WriteFileBytes(Join(dl_, "a.dll"), "v2");
+  ASSERT_EQ(stat(Join(r_.app, "a.dll").c_str(), &before), 0);
+  WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   Exchange(u"a.dll");
   struct stat backup;
-  ASSERT_EQ(stat(Join(app_, "a.dll.old").c_str(), &backup), 0);
+  ASSERT_EQ(stat(Join(r_.app, "a.dll.old").c_str(), &backup), 0);
   EXPECT_EQ(backup.st_ino, before.st_ino);
   EXPECT_EQ(backup.st_nlink, 1u);  // and only that, once the new file is in
 }
@@ -237,40 +233,40 @@ TEST_F(ExchangeTest, TheBackupIsASecondNameOfTheOldFile) {
 // A named pipe, a device or a socket is no file: never exchanged, never
 // deleted, never opened in a way that could block.
 TEST_F(ExchangeTest, OnlyRegularFilesAreFiles) {
-  ASSERT_EQ(mkfifo(Join(dl_, "pipe").c_str(), 0644), 0);
-  ASSERT_EQ(mkfifo(Join(app_, "pipe").c_str(), 0644), 0);
-  ASSERT_EQ(symlink("/dev/null", Join(app_, "null").c_str()), 0);
+  ASSERT_EQ(mkfifo(Join(r_.dl, "pipe").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(Join(r_.app, "pipe").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/null", Join(r_.app, "null").c_str()), 0);
   EXPECT_EQ(Exchange(u"pipe"),
-            (std::vector<UString>{u"N'existe pas [non fatal] : " + A() + u"pipe",
-                                  u"N'existe pas [non fatal] : " + D() + u"pipe"}));
+            (std::vector<UString>{u"N'existe pas [non fatal] : " + r_.App() + u"pipe",
+                                  u"N'existe pas [non fatal] : " + r_.Dl() + u"pipe"}));
   h_->screen.lines.clear();
   h_->OnWorker([&] {
-    h_->exec->DeleteFile(A() + u"pipe");
-    h_->exec->DeleteFile(A() + u"null");
+    h_->exec->DeleteFile(r_.App() + u"pipe");
+    h_->exec->DeleteFile(r_.App() + u"null");
   });
   EXPECT_TRUE(h_->screen.lines.empty());
-  EXPECT_TRUE(PathExists(Join(app_, "pipe")));
-  EXPECT_TRUE(PathExists(Join(app_, "null")));
+  EXPECT_TRUE(PathExists(Join(r_.app, "pipe")));
+  EXPECT_TRUE(PathExists(Join(r_.app, "null")));
 }
 #endif
 
 TEST_F(ExchangeTest, Deletion) {
-  WriteFileBytes(Join(app_, "old.dll"), "x");
-  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"old.dll"); });
-  EXPECT_EQ(h_->screen.lines, std::vector<UString>{u"Effacé : " + A() + u"old.dll"});
-  EXPECT_FALSE(PathExists(Join(app_, "old.dll")));
+  WriteFileBytes(Join(r_.app, "old.dll"), "x");
+  h_->OnWorker([&] { h_->exec->DeleteFile(r_.App() + u"old.dll"); });
+  EXPECT_EQ(h_->screen.lines, std::vector<UString>{u"Effacé : " + r_.App() + u"old.dll"});
+  EXPECT_FALSE(PathExists(Join(r_.app, "old.dll")));
 
   h_->screen.lines.clear();
-  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"old.dll"); });
+  h_->OnWorker([&] { h_->exec->DeleteFile(r_.App() + u"old.dll"); });
   EXPECT_TRUE(h_->screen.lines.empty());
 
-  WriteFileBytes(Join(app_, "kept.dll"), "x");
+  WriteFileBytes(Join(r_.app, "kept.dll"), "x");
   h_->sys.fail_delete = true;
-  h_->OnWorker([&] { h_->exec->DeleteFile(A() + u"kept.dll"); });
+  h_->OnWorker([&] { h_->exec->DeleteFile(r_.App() + u"kept.dll"); });
   EXPECT_EQ(h_->screen.lines,
-            (std::vector<UString>{u"Effacé : " + A() + u"kept.dll",
-                                  u"Effacement de " + A() + u"kept.dll a échoué.."}));
-  EXPECT_TRUE(PathExists(Join(app_, "kept.dll")));
+            (std::vector<UString>{u"Effacé : " + r_.App() + u"kept.dll",
+                                  u"Effacement de " + r_.App() + u"kept.dll a échoué.."}));
+  EXPECT_TRUE(PathExists(Join(r_.app, "kept.dll")));
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ namespace {
 using platform::UString;
 using testing_support::Harness;
 using testing_support::Join;
-using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 using testing_support::kSep;
@@ -29,42 +28,29 @@ class ManifestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!hive_.Usable()) GTEST_SKIP() << "no scratch hive here";
-    dl_ = Join(dir_.Path(), "dl");
-    testing_support::MakeDir(dl_);
-    h_ = std::make_unique<Harness>(dir_.Path());
-    h_->exec->User_Path = U(dl_) + kSep;
+    h_ = std::make_unique<Harness>(r_.dir.Path());
+    h_->exec->User_Path = r_.Dl();
   }
-  void File(const std::string& name, const std::string& bytes, bool record = true) {
-    WriteFileBytes(Join(dl_, name), bytes);
-    if (record) Size(name.substr(name.find_last_of("/\\") + 1), static_cast<int64_t>(bytes.size()));
-  }
-  static void Size(const std::string& name, int64_t size) {
-    config::TDatabaseRegistry store;
-    store.WriteCFGtoRegister(u"\\Updates\\files", config::Variant(size), U(name));
-  }
-  void Manifest(const std::string& text) { WriteFileBytes(Join(dl_, "current_release.txt"), text); }
   // Reads [LocalFiles] with the size check; answers the list.
   std::vector<UString> Read(const UString& key = u"[LocalFiles]", bool sizes = true,
                             std::vector<UString> list = {}) {
-    h_->OnWorker([&] { h_->exec->LoadFilesToReplace(D(), key, u"[end]", list, sizes); });
+    h_->OnWorker([&] { h_->exec->LoadFilesToReplace(r_.Dl(), key, u"[end]", list, sizes); });
     return list;
   }
-  UString D() const { return U(dl_) + kSep; }
 
   testing_support::ScratchHive hive_;
-  TempDir dir_;
-  std::string dl_;
+  testing_support::ReleaseFolders r_;
   std::unique_ptr<Harness> h_;
 };
 
 TEST_F(ManifestTest, TheWorkedExample) {
-  testing_support::MakeDir(Join(dl_, "lib"));
-  testing_support::MakeDir(Join(dl_, "help"));
-  File("viewer.exe", "viewer");
-  File(Join("lib", "engine.dll"), "engine!");
-  File(Join("help", "guide fr.pdf"), "pdf");
-  File("UPDATE.EXE", "upd");
-  Manifest(
+  testing_support::MakeDir(Join(r_.dl, "lib"));
+  testing_support::MakeDir(Join(r_.dl, "help"));
+  r_.Download("viewer.exe", "viewer");
+  r_.Download(Join("lib", "engine.dll"), "engine!");
+  r_.Download(Join("help", "guide fr.pdf"), "pdf");
+  r_.Download("UPDATE.EXE", "upd");
+  r_.Manifest(
       "Release 4.2\r\n[LocalFiles]\r\n\"viewer.exe\"\r\n  lib\\engine.dll\t\r\n\r\n"
       "\\help\\guide fr.pdf\r\nUPDATE.EXE\r\n[localfiles]\r\n[End]\r\n[DeleteLocalFiles]\r\n"
       "old.dll\r\n[end]\r\n");
@@ -74,15 +60,15 @@ TEST_F(ManifestTest, TheWorkedExample) {
   EXPECT_EQ(
       h_->screen.lines,
       (std::vector<UString>{
-          u"Début de section ->[LocalFiles]", u"Ajouté : " + D() + u"viewer.exe",
-          u"Ajouté : " + D() + u"lib" + s + u"engine.dll",
-          u"Ajouté : " + D() + u"help" + s + u"guide fr.pdf", u"Ajouté : " + D() + u"UPDATE.EXE",
-          u"Erreur fichier non trouvé ->" + D() + u"[localfiles]", u"Fin de section ->[end]"}));
+          u"Début de section ->[LocalFiles]", u"Ajouté : " + r_.Dl() + u"viewer.exe",
+          u"Ajouté : " + r_.Dl() + u"lib" + s + u"engine.dll",
+          u"Ajouté : " + r_.Dl() + u"help" + s + u"guide fr.pdf",
+          u"Ajouté : " + r_.Dl() + u"UPDATE.EXE",
+          u"Erreur fichier non trouvé ->" + r_.Dl() + u"[localfiles]", u"Fin de section ->[end]"}));
   EXPECT_TRUE(h_->screen.messages.empty());
 
   // The deletion section, checked in another folder, no sizes.
-  const std::string app = Join(dir_.Path(), "app");
-  testing_support::MakeDir(app);
+  const std::string& app = r_.app;
   WriteFileBytes(Join(app, "old.dll"), "x");
   h_->screen.lines.clear();
   std::vector<UString> list;
@@ -94,8 +80,8 @@ TEST_F(ManifestTest, TheWorkedExample) {
 }
 
 TEST_F(ManifestTest, LinesKeysAndEntries) {
-  File("a.dll", "a");
-  File("b.dll", "bb");
+  r_.Download("a.dll", "a");
+  r_.Download("b.dll", "bb");
   const struct {
     const char* what;
     std::string manifest;
@@ -122,21 +108,21 @@ TEST_F(ManifestTest, LinesKeysAndEntries) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Manifest(c.manifest);
+    r_.Manifest(c.manifest);
     h_->screen.lines.clear();
     EXPECT_EQ(Read(), c.list);
   }
 }
 
 TEST_F(ManifestTest, AnEntryOfQuotesOnlyNamesTheBareFolder) {
-  Manifest("[LocalFiles]\n \"\" \"\n[end]\n");
+  r_.Manifest("[LocalFiles]\n \"\" \"\n[end]\n");
   EXPECT_TRUE(Read().empty());
-  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + D());
+  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + r_.Dl());
 }
 
 TEST_F(ManifestTest, EntriesThatLeaveTheirFolderAreRefused) {
-  testing_support::MakeDir(Join(dl_, "sub"));
-  File("a.dll", "a");
+  testing_support::MakeDir(Join(r_.dl, "sub"));
+  r_.Download("a.dll", "a");
   const std::string nul("a.dll\0junk", 10);
   const struct {
     std::string entry;
@@ -162,44 +148,45 @@ TEST_F(ManifestTest, EntriesThatLeaveTheirFolderAreRefused) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.entry);
-    Manifest("[LocalFiles]\n" + c.entry + "\n[end]\n");
+    r_.Manifest("[LocalFiles]\n" + c.entry + "\n[end]\n");
     h_->screen.lines.clear();
     EXPECT_TRUE(Read().empty());
     ASSERT_EQ(h_->screen.lines.size(), 3u);
-    EXPECT_EQ(h_->screen.lines[1], u"Entrée refusée, elle sort de son dossier : " + D() + c.shown);
+    EXPECT_EQ(h_->screen.lines[1],
+              u"Entrée refusée, elle sort de son dossier : " + r_.Dl() + c.shown);
   }
   // With an empty folder value, a leading separator is never dropped.
-  Manifest("[LocalFiles]\n\\a.dll\n[end]\n");
+  r_.Manifest("[LocalFiles]\n\\a.dll\n[end]\n");
   std::vector<UString> list;
   h_->screen.lines.clear();
   h_->OnWorker([&] { h_->exec->LoadFilesToReplace(u"", u"[LocalFiles]", u"[end]", list, false); });
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(h_->screen.lines[1], u"Entrée refusée, elle sort de son dossier : " + kSep + u"a.dll");
   // A name that merely contains two dots is fine.
-  File("a..b", "ab");
-  Manifest("[LocalFiles]\na..b\n[end]\n");
+  r_.Download("a..b", "ab");
+  r_.Manifest("[LocalFiles]\na..b\n[end]\n");
   EXPECT_EQ(Read(), std::vector<UString>{u"a..b"});
 }
 
 TEST_F(ManifestTest, SizeChecks) {
-  testing_support::MakeDir(Join(dl_, "sub"));
-  File("a.dll", "aaaa", false);
-  File(Join("sub", "a.dll"), "aaaa", false);
-  File("none.dll", "n", false);
-  File("empty.dll", "", false);
-  Size("a.dll", 4);
-  Size("empty.dll", 0);
-  Size("big.dll", 3);
-  File("big.dll", "12345", false);
-  Manifest("[LocalFiles]\na.dll\nsub\\a.dll\nnone.dll\nempty.dll\nbig.dll\n[end]\n");
+  testing_support::MakeDir(Join(r_.dl, "sub"));
+  r_.Download("a.dll", "aaaa", false);
+  r_.Download(Join("sub", "a.dll"), "aaaa", false);
+  r_.Download("none.dll", "n", false);
+  r_.Download("empty.dll", "", false);
+  r_.RecordSize("a.dll", 4);
+  r_.RecordSize("empty.dll", 0);
+  r_.RecordSize("big.dll", 3);
+  r_.Download("big.dll", "12345", false);
+  r_.Manifest("[LocalFiles]\na.dll\nsub\\a.dll\nnone.dll\nempty.dll\nbig.dll\n[end]\n");
   const UString s = kSep;
   EXPECT_EQ(Read(), (std::vector<UString>{u"a.dll", u"sub" + s + u"a.dll", u"empty.dll"}));
   const UString none =
-      u"La taille (-1/1) du fichier (" + D() +
+      u"La taille (-1/1) du fichier (" + r_.Dl() +
       u"none.dll) ne correspond pas à la taille "
       u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
   const UString big =
-      u"La taille (3/5) du fichier (" + D() +
+      u"La taille (3/5) du fichier (" + r_.Dl() +
       u"big.dll) ne correspond pas à la taille "
       u"attendue,une erreur de transfert FTP a du se produire, ce fichier ne sera pas mis à jour !";
   EXPECT_EQ(h_->screen.messages, (std::vector<UString>{none, big}));
@@ -222,13 +209,13 @@ TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
 // manifest the manifest is missing; nothing waits on it, nothing reads it
 // without end.
 TEST_F(ManifestTest, OnlyRegularFilesCount) {
-  ASSERT_EQ(mkfifo(Join(dl_, "pipe.dll").c_str(), 0644), 0);
-  Size("pipe.dll", 0);
-  Manifest("[LocalFiles]\npipe.dll\n[end]\n");
+  ASSERT_EQ(mkfifo(Join(r_.dl, "pipe.dll").c_str(), 0644), 0);
+  r_.RecordSize("pipe.dll", 0);
+  r_.Manifest("[LocalFiles]\npipe.dll\n[end]\n");
   EXPECT_TRUE(Read().empty());
-  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + D() + u"pipe.dll");
+  EXPECT_EQ(h_->screen.lines[1], u"Erreur fichier non trouvé ->" + r_.Dl() + u"pipe.dll");
 
-  const std::string manifest = Join(dl_, "current_release.txt");
+  const std::string manifest = Join(r_.dl, "current_release.txt");
   for (const char* what : {"a named pipe", "a link to /dev/zero"}) {
     SCOPED_TRACE(what);
     std::remove(manifest.c_str());
@@ -244,8 +231,8 @@ TEST_F(ManifestTest, OnlyRegularFilesCount) {
 }
 
 TEST_F(ManifestTest, AWindows1252ManifestReadsOnLinux) {
-  File("caf\xC3\xA9.dll", "c");
-  Manifest("[LocalFiles]\ncaf\xE9.dll\n[end]\n");
+  r_.Download("caf\xC3\xA9.dll", "c");
+  r_.Manifest("[LocalFiles]\ncaf\xE9.dll\n[end]\n");
   EXPECT_EQ(Read(), std::vector<UString>{u"café.dll"});
 }
 #endif

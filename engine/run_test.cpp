@@ -12,54 +12,34 @@ namespace {
 using platform::UString;
 using testing_support::Harness;
 using testing_support::Join;
-using testing_support::TempDir;
 using testing_support::WriteFileBytes;
-
-using testing_support::kSep;
-using testing_support::U;
 
 class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!hive_.Usable()) GTEST_SKIP() << "no scratch hive here";
-    app_ = Join(dir_.Path(), "app");
-    dl_ = Join(dir_.Path(), "dl");
-    testing_support::MakeDir(app_);
-    testing_support::MakeDir(dl_);
   }
   void Folders(const UString& exec_path, const UString& files_path) {
     config::TDatabaseRegistry store;
     store.WriteCFGtoRegister(u"\\Updates", config::Variant(exec_path), u"ExecPath");
     store.WriteCFGtoRegister(u"\\Updates", config::Variant(files_path), u"FilesPath");
   }
-  void Standard() { Folders(U(app_) + kSep, U(dl_) + kSep); }
-  void Download(const std::string& name, const std::string& bytes, bool record_size = true) {
-    WriteFileBytes(Join(dl_, name), bytes);
-    if (record_size) {
-      config::TDatabaseRegistry store;
-      const size_t sep = name.find_last_of("/\\");
-      store.WriteCFGtoRegister(u"\\Updates\\files",
-                               config::Variant(static_cast<int64_t>(bytes.size())),
-                               U(sep == std::string::npos ? name : name.substr(sep + 1)));
-    }
-  }
-  void Manifest(const std::string& text) { WriteFileBytes(Join(dl_, "current_release.txt"), text); }
+  void Standard() { Folders(r_.App(), r_.Dl()); }
 
   testing_support::ScratchHive hive_;
-  TempDir dir_;
-  std::string app_, dl_;
+  testing_support::ReleaseFolders r_;
 };
 
 TEST_F(RunTest, TheWorkedExample) {
   Standard();
-  WriteFileBytes(Join(app_, "vorlo.exe"), "version 1");
-  WriteFileBytes(Join(app_, "old.dll"), "old");
-  Download("vorlo.exe", "version 2");
-  Manifest("[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n[DeleteLocalFiles]\r\nold.dll\r\n[end]\r\n");
-  Harness h(dir_.Path());
+  WriteFileBytes(Join(r_.app, "vorlo.exe"), "version 1");
+  WriteFileBytes(Join(r_.app, "old.dll"), "old");
+  r_.Download("vorlo.exe", "version 2");
+  r_.Manifest("[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n[DeleteLocalFiles]\r\nold.dll\r\n[end]\r\n");
+  Harness h(r_.dir.Path());
   h.RunUpdate();
 
-  const UString a = U(app_) + kSep, d = U(dl_) + kSep;
+  const UString a = r_.App(), d = r_.Dl();
   const std::vector<UString> expected = {
       u"Chemin de destination: [" + a + u"]",
       u"Chemin de source : [" + d + u"]",
@@ -94,13 +74,13 @@ TEST_F(RunTest, TheWorkedExample) {
   EXPECT_EQ(h.sys.launched_in, a);
   EXPECT_TRUE(h.form->Allowclose);
   EXPECT_TRUE(h.form->Close_this_app);
-  EXPECT_EQ(testing_support::ReadFileBytes(Join(app_, "vorlo.exe")), "version 2");
-  EXPECT_EQ(testing_support::ReadFileBytes(Join(app_, "vorlo.exe.old")), "version 1");
-  EXPECT_FALSE(testing_support::PathExists(Join(app_, "old.dll")));
+  EXPECT_EQ(testing_support::ReadFileBytes(Join(r_.app, "vorlo.exe")), "version 2");
+  EXPECT_EQ(testing_support::ReadFileBytes(Join(r_.app, "vorlo.exe.old")), "version 1");
+  EXPECT_FALSE(testing_support::PathExists(Join(r_.app, "old.dll")));
   EXPECT_TRUE(h.screen.messages.empty());
   // update.log has the same lines, each behind a time stamp; the last line's
   // CR LF gives an empty line after it.
-  const std::string log = testing_support::ReadFileBytes(Join(dir_.Path(), "update.log"));
+  const std::string log = testing_support::ReadFileBytes(Join(r_.dir.Path(), "update.log"));
   EXPECT_NE(log.find(" : Chemin de destination: ["), std::string::npos);
   const std::string last = " : Termin" + platform::Utf16ToAnsi(u"é") + " ....\r\n\r\n";
   ASSERT_GT(log.size(), last.size());
@@ -109,11 +89,11 @@ TEST_F(RunTest, TheWorkedExample) {
 
 TEST_F(RunTest, WaitsWhileTheApplicationRuns) {
   Standard();
-  Manifest("");
-  Harness h(dir_.Path());
+  r_.Manifest("");
+  Harness h(r_.dir.Path());
   h.sys.running = {true, true, true, false, true, false};
   h.RunUpdate();
-  const UString a = U(app_) + kSep;
+  const UString a = r_.App();
   std::vector<UString> waits(h.screen.lines.begin() + 2, h.screen.lines.begin() + 10);
   EXPECT_EQ(waits,
             (std::vector<UString>{u"En cours d'execution : " + a + u"vorlo.exe",
@@ -129,7 +109,7 @@ TEST_F(RunTest, WaitsWhileTheApplicationRuns) {
 }
 
 TEST_F(RunTest, MissingExecPathIsShownNotLogged) {
-  Harness h(dir_.Path());
+  Harness h(r_.dir.Path());
   h.RunUpdate();
   const UString message = u"Chemin non trouvé dans la base de registres (ExecPath) !";
   EXPECT_TRUE(h.screen.lines.empty());
@@ -139,7 +119,7 @@ TEST_F(RunTest, MissingExecPathIsShownNotLogged) {
   EXPECT_EQ(h.screen.messages, std::vector<UString>{message});
   EXPECT_TRUE(h.form->Allowclose);
   EXPECT_FALSE(h.form->Close_this_app);
-  EXPECT_FALSE(testing_support::PathExists(Join(dir_.Path(), "update.log")));
+  EXPECT_FALSE(testing_support::PathExists(Join(r_.dir.Path(), "update.log")));
 }
 
 TEST_F(RunTest, FailureStatusLength) {
@@ -157,11 +137,11 @@ TEST_F(RunTest, FailureStatusLength) {
 
 TEST_F(RunTest, NoMainExecutableInTheReleaseEndsWithTheBareFolder) {
   Standard();
-  Download("lib.dll", "x");
-  Manifest("[LocalFiles]\nlib.dll\nupdate.exe\n[end]\n");
-  Harness h(dir_.Path());
+  r_.Download("lib.dll", "x");
+  r_.Manifest("[LocalFiles]\nlib.dll\nupdate.exe\n[end]\n");
+  Harness h(r_.dir.Path());
   h.RunUpdate();
-  const UString a = U(app_) + kSep;
+  const UString a = r_.App();
   ASSERT_GE(h.screen.lines.size(), 2u);
   EXPECT_EQ(h.screen.lines.back(), u"N'existe pas : " + a);
   EXPECT_EQ(h.screen.messages, std::vector<UString>{u"N'existe pas : " + a});
@@ -172,9 +152,9 @@ TEST_F(RunTest, NoMainExecutableInTheReleaseEndsWithTheBareFolder) {
 }
 
 TEST_F(RunTest, EmptyInstallationFolderWithoutMatchStartsNothing) {
-  Folders(u"", U(dl_) + kSep);  // stored as "" (the quotes alone), read as empty
-  Manifest("");
-  Harness h(dir_.Path());
+  Folders(u"", r_.Dl());  // stored as "" (the quotes alone), read as empty
+  r_.Manifest("");
+  Harness h(r_.dir.Path());
   h.RunUpdate();
   const auto& l = h.screen.lines;
   ASSERT_GE(l.size(), 3u);
@@ -200,13 +180,13 @@ TEST_F(RunTest, RefusedLaunches) {
   };
   for (const auto& c : cases) {
     Standard();
-    WriteFileBytes(Join(app_, "vorlo.exe"), "v1");
-    Download("vorlo.exe", "v2");
-    Manifest("[LocalFiles]\nvorlo.exe\n[end]\n");
-    Harness h(dir_.Path());
+    WriteFileBytes(Join(r_.app, "vorlo.exe"), "v1");
+    r_.Download("vorlo.exe", "v2");
+    r_.Manifest("[LocalFiles]\nvorlo.exe\n[end]\n");
+    Harness h(r_.dir.Path());
     h.sys.launch_result = c.code;
     h.RunUpdate();
-    const UString target = U(app_) + kSep + u"vorlo.exe";
+    const UString target = r_.App() + u"vorlo.exe";
     EXPECT_EQ(h.screen.lines.back(), u"Ne peut démarrer l'application : " + target + u" (" +
                                          platform::IntToText(c.code) + u") >>" + c.text);
     EXPECT_EQ(h.screen.messages, std::vector<UString>{c.message + target});
@@ -216,17 +196,17 @@ TEST_F(RunTest, RefusedLaunches) {
 
 TEST_F(RunTest, TheUpdaterItselfIsPassedOver) {
   Standard();
-  testing_support::MakeDir(Join(dl_, "bin"));
-  testing_support::MakeDir(Join(app_, "bin"));
-  Download("UpDate.Exe", "newU");  // one recorded size serves both
-  Download(Join("bin", "update.exe"), "tool");
-  Download("vorlo.exe", "v2");
-  WriteFileBytes(Join(app_, "UpDate.Exe"), "running updater");
-  Manifest("[LocalFiles]\nUpDate.Exe\nbin\\update.exe\nvorlo.exe\n[end]\n");
-  Harness h(dir_.Path());
+  testing_support::MakeDir(Join(r_.dl, "bin"));
+  testing_support::MakeDir(Join(r_.app, "bin"));
+  r_.Download("UpDate.Exe", "newU");  // one recorded size serves both
+  r_.Download(Join("bin", "update.exe"), "tool");
+  r_.Download("vorlo.exe", "v2");
+  WriteFileBytes(Join(r_.app, "UpDate.Exe"), "running updater");
+  r_.Manifest("[LocalFiles]\nUpDate.Exe\nbin\\update.exe\nvorlo.exe\n[end]\n");
+  Harness h(r_.dir.Path());
   h.RunUpdate();
-  EXPECT_EQ(testing_support::ReadFileBytes(Join(app_, "UpDate.Exe")), "running updater");
-  EXPECT_EQ(testing_support::ReadFileBytes(Join(app_, Join("bin", "update.exe"))), "tool");
+  EXPECT_EQ(testing_support::ReadFileBytes(Join(r_.app, "UpDate.Exe")), "running updater");
+  EXPECT_EQ(testing_support::ReadFileBytes(Join(r_.app, Join("bin", "update.exe"))), "tool");
   EXPECT_TRUE(h.form->Close_this_app);
 }
 
@@ -238,8 +218,8 @@ TEST_F(RunTest, ADetectionFailureEndsTheRun) {
     }
   };
   Standard();
-  Harness h(dir_.Path());
-  Failing failing(dir_.Path());
+  Harness h(r_.dir.Path());
+  Failing failing(r_.dir.Path());
   h.exec->Sys = &failing;
   h.RunUpdate();
   EXPECT_EQ(h.screen.messages,

@@ -18,9 +18,8 @@ namespace {
 using platform::UString;
 using testing_support::Join;
 using testing_support::ReadFileBytes;
+using testing_support::U;
 using testing_support::WriteFileBytes;
-
-UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
 
 class SwitchTest : public ::testing::Test {
  protected:

@@ -23,14 +23,13 @@ namespace {
 using platform::UString;
 using testing_support::ChildProcess;
 using testing_support::Join;
+using testing_support::U;
 
 #ifdef _WIN32
 const char kSim[] = "vorlo-sim.exe";
 #else
 const char kSim[] = "vorlo-sim";
 #endif
-
-UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
 
 // Waits until `pred` holds, for up to ten seconds.
 template <class P>

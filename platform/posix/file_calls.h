@@ -2,11 +2,8 @@
 // one table so that a test can make a single call fail exactly as the system
 // would (EINTR, a short write, ENOSPC, EXDEV, a failing fsync or close, a
 // refused rename or link) and see what the layer leaves on disk. The program
-// never changes the table; a test changes an entry for the life of a
-// ScopedFileCall, while no other thread uses the file layer.
-//
-//   ScopedFileCall<decltype(FileCalls::fsync)> fail(&FileCalls::fsync,
-//       [](int) { errno = EIO; return -1; });
+// never changes the table; a test saves it, puts wrappers in, and restores
+// it before anything else uses the file layer (engine/exchange_faults_test.cpp).
 #pragma once
 
 #include <sys/types.h>
@@ -31,21 +28,5 @@ struct FileCalls {
 
 // The table in force: the system's own calls unless a test changed one.
 FileCalls& Calls();
-
-// Replaces one entry of the table for the life of the object.
-template <typename Fn>
-class ScopedFileCall {
- public:
-  ScopedFileCall(Fn FileCalls::*entry, Fn replacement) : entry_(entry), saved_(Calls().*entry) {
-    Calls().*entry_ = replacement;
-  }
-  ~ScopedFileCall() { Calls().*entry_ = saved_; }
-  ScopedFileCall(const ScopedFileCall&) = delete;
-  ScopedFileCall& operator=(const ScopedFileCall&) = delete;
-
- private:
-  Fn FileCalls::*entry_;
-  Fn saved_;
-};
 
 }  // namespace platform

@@ -10,13 +10,13 @@
 #include "forms/forms.h"
 #include "platform/module.h"
 #include "platform/ui.h"
+#include "tests/support/scratch.h"
 
 namespace testing_support {
 
 using platform::UString;
 
-// Test text: UTF-8 to UTF-16, and the path separator.
-inline UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+// The path separator, as test text.
 inline const UString kSep = platform::kPathSeparatorString;
 
 // What the fake window shows, in order.

@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "config/r_register.h"
 #include "platform/handoff.h"
 #include "platform/module.h"
 
@@ -18,6 +19,28 @@ class TestExec : public TExec {
 };
 
 }  // namespace
+
+ReleaseFolders::ReleaseFolders() : app(Join(dir.Path(), "app")), dl(Join(dir.Path(), "dl")) {
+  MakeDir(app);
+  MakeDir(dl);
+}
+
+void ReleaseFolders::Download(const std::string& name, const std::string& bytes,
+                              bool record_size) const {
+  WriteFileBytes(Join(dl, name), bytes);
+  if (record_size) {
+    RecordSize(name.substr(name.find_last_of("/\\") + 1), static_cast<int64_t>(bytes.size()));
+  }
+}
+
+void ReleaseFolders::RecordSize(const std::string& file_name, int64_t size) {
+  config::TDatabaseRegistry store;
+  store.WriteCFGtoRegister(u"\\Updates\\files", config::Variant(size), U(file_name));
+}
+
+void ReleaseFolders::Manifest(const std::string& text) const {
+  WriteFileBytes(Join(dl, "current_release.txt"), text);
+}
 
 TestSystem::TestSystem(const std::string& exe_folder)
     : exe_path_(platform::Utf8ToUtf16(exe_folder) + platform::kPathSeparatorString + u"update") {}

@@ -15,6 +15,7 @@
 #include "platform/shell_launch.h"
 #include "platform/system_ops.h"
 #include "tests/support/fake_toolkit.h"
+#include "tests/support/scratch.h"
 
 namespace testing_support {
 
@@ -50,6 +51,27 @@ class TestSystem : public platform::SystemOps {
 
  private:
   UString exe_path_;
+};
+
+// An installation folder (app) and a download folder (dl) in a fresh
+// temporary folder, and what a downloaded release brings into them.
+struct ReleaseFolders {
+  ReleaseFolders();
+
+  // Either folder as the configuration store names it: with its separator.
+  UString App() const { return U(app) + kSep; }
+  UString Dl() const { return U(dl) + kSep; }
+  // A downloaded file (name may hold a sub-folder); with record_size, its
+  // size under \Updates\files as the downloader records it (this needs a
+  // scratch hive).
+  void Download(const std::string& name, const std::string& bytes, bool record_size = true) const;
+  static void RecordSize(const std::string& file_name, int64_t size);
+  // The release's manifest, current_release.txt in the download folder.
+  void Manifest(const std::string& text) const;
+
+  TempDir dir;
+  std::string app;
+  std::string dl;
 };
 
 // A window on the fake toolkit and a worker that is never started: the test

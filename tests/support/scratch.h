@@ -74,4 +74,7 @@ void UnsetEnv(const std::string& name);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 
+// Test text: UTF-8 to UTF-16.
+inline platform::UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
+
 }  // namespace testing_support
