@@ -12,38 +12,20 @@
 #include "platform/command_line.h"
 #include "platform/handoff.h"
 #include "platform/thread.h"
+#include "platform/ui_screenless.h"
 
 namespace platform::ui {
 namespace {
 
-class Label : public NativeLabel {
+class Label : public ScreenlessLabel {
  public:
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
-  void SetText(UStringView text) override { text_ = UString(text); }
-  int TextWidth(UStringView text) override { return static_cast<int>(text.size()) * 6; }
   // A status line is shown when the label is painted at once, as a report
   // does; captions set by the window's description are not reports.
-  void RepaintNow() override { PrintErr(u"status: " + text_ + u"\n"); }
-
- private:
-  UString text_;
+  void RepaintNow() override { PrintErr(u"status: " + text() + u"\n"); }
 };
 
-class Button : public NativeButton {
+class Memo : public ScreenlessMemo {
  public:
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
-  void SetText(UStringView) override {}
-  void SetOnClick(std::function<void()>) override {}
-};
-
-class Memo : public NativeMemo {
- public:
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
-  void SetScrollBars(bool, bool) override {}
-  void SetReadOnly(bool) override {}
   void AppendLine(UStringView line) override {
     if (!first_) text_ += u"\n";
     first_ = false;
@@ -60,7 +42,6 @@ class Memo : public NativeMemo {
     }
     PrintOut(shown + u"\n");
   }
-  void ScrollToBottom() override {}
   UString Text() override { return text_; }
 
  private:
@@ -70,7 +51,7 @@ class Memo : public NativeMemo {
 
 class ConsoleToolkit;
 
-class Form : public NativeForm {
+class Form : public ScreenlessForm {
  public:
   Form(ConsoleToolkit* toolkit, FormEvents* events) : toolkit_(toolkit), events_(events) {}
   void SetCaption(UStringView caption) override { caption_ = UString(caption); }
@@ -79,16 +60,13 @@ class Form : public NativeForm {
   void SetOuterHeight(int height) override { outer_height_ = height; }
   int OuterHeight() override { return outer_height_ ? outer_height_ : client_height_; }
   int ClientHeight() override { return client_height_; }
-  void SetToolWindow(bool) override {}
-  void SetStayOnTop(bool) override {}
-  void SetFont(const FontSpec&) override {}
   std::unique_ptr<NativeLabel> CreateLabel() override { return std::make_unique<Label>(); }
-  std::unique_ptr<NativeButton> CreateButton() override { return std::make_unique<Button>(); }
+  std::unique_ptr<NativeButton> CreateButton() override {
+    return std::make_unique<ScreenlessButton>();
+  }
   std::unique_ptr<NativeMemo> CreateMemo() override { return std::make_unique<Memo>(); }
   void ShowCentered() override { shown_ = true; }
   void Close() override;
-  void SetLogoutInhibited(bool) override {}
-  void* Handle() override { return nullptr; }
 
   FormEvents* events() { return events_; }
   bool shown() const { return shown_; }

@@ -4,47 +4,35 @@
 
 #include "forms/reader.h"
 #include "platform/resources.h"
+#include "platform/ui_screenless.h"
 
 namespace testing_support {
 namespace {
 
 using namespace platform::ui;
 
-class Label : public NativeLabel {
+class Label : public ScreenlessLabel {
  public:
   explicit Label(Screen* s) : s_(s) {}
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
-  void SetText(platform::UStringView t) override { text_ = UString(t); }
-  int TextWidth(platform::UStringView t) override { return static_cast<int>(t.size()) * 6; }
-  void RepaintNow() override { s_->statuses.push_back(text_); }
+  void RepaintNow() override { s_->statuses.push_back(text()); }
 
  private:
   Screen* s_;
-  UString text_;
 };
 
-class Button : public NativeButton {
+class Button : public ScreenlessButton {
  public:
   explicit Button(Screen* s) : s_(s) {}
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
   void SetText(platform::UStringView t) override { s_->button = UString(t); }
-  void SetOnClick(std::function<void()>) override {}
 
  private:
   Screen* s_;
 };
 
-class Memo : public NativeMemo {
+class Memo : public ScreenlessMemo {
  public:
   explicit Memo(Screen* s) : s_(s) {}
-  void SetBounds(int, int, int, int) override {}
-  void SetTabOrder(int) override {}
-  void SetScrollBars(bool, bool) override {}
-  void SetReadOnly(bool) override {}
   void AppendLine(platform::UStringView l) override { s_->lines.emplace_back(l); }
-  void ScrollToBottom() override {}
   UString Text() override {
     UString t;
     for (size_t i = 0; i < s_->lines.size(); ++i) t += (i ? u"\n" : u"") + s_->lines[i];
@@ -55,7 +43,7 @@ class Memo : public NativeMemo {
   Screen* s_;
 };
 
-class Form : public NativeForm {
+class Form : public ScreenlessForm {
  public:
   Form(Screen* s, FormEvents* e) : s_(s), e_(e) {}
   void SetCaption(platform::UStringView c) override { s_->caption = UString(c); }
@@ -64,9 +52,6 @@ class Form : public NativeForm {
   void SetOuterHeight(int h) override { s_->outer_height = h; }
   int OuterHeight() override { return s_->outer_height; }
   int ClientHeight() override { return s_->outer_height - 20; }
-  void SetToolWindow(bool) override {}
-  void SetStayOnTop(bool) override {}
-  void SetFont(const FontSpec&) override {}
   std::unique_ptr<NativeLabel> CreateLabel() override { return std::make_unique<Label>(s_); }
   std::unique_ptr<NativeButton> CreateButton() override { return std::make_unique<Button>(s_); }
   std::unique_ptr<NativeMemo> CreateMemo() override { return std::make_unique<Memo>(s_); }
@@ -74,8 +59,6 @@ class Form : public NativeForm {
   void Close() override {
     if (e_->CloseQuery()) s_->closed = true;
   }
-  void SetLogoutInhibited(bool) override {}
-  void* Handle() override { return nullptr; }
 
  private:
   Screen* s_;
