@@ -92,7 +92,7 @@ signal_run() {
   started+=($updater)
   "$1"
   for sig in TERM INT HUP; do kill -s $sig $updater 2>/dev/null; sleep 0.2; done
-  check "$2: still running after the signals" yes "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
+  check "$2: still running after the signals" yes "$(alive $updater)"
   wait $updater
   rc=$?
   check "$2: exit status" 0 "$rc"
@@ -137,9 +137,9 @@ wid=$(wait_window 'Mise à jour')
 check "the window appears" yes "$([ -n "$wid" ] && echo yes || echo no)"
 kill -TERM $updater
 sleep 1
-check "SIGTERM is refused while the run goes on" yes "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
+check "SIGTERM is refused while the run goes on" yes "$(alive $updater)"
 wait $holder
-for _ in $(seq 100); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
+wait_gone $updater 20
 wait $updater
 check "the window closed itself at the end; exit status" 0 "$?"
 check "vorlo.exe is version 2" 2 "$(installed)"
@@ -154,8 +154,8 @@ press "$box" Return
 wid=$(wait_window 'Mise à jour' 5)
 check "after a failure the window stays open" yes "$([ -n "$wid" ] && kill -0 $updater 2>/dev/null && echo yes || echo no)"
 kill -TERM $updater
-for _ in $(seq 50); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-check "and SIGTERM closes it" no "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
+wait_gone $updater 10
+check "and SIGTERM closes it" no "$(alive $updater)"
 wait $updater
 check "exit status" 0 "$?"
 

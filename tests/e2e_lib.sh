@@ -119,6 +119,25 @@ press() {
   xdotool windowactivate --sync "$1" >/dev/null 2>&1
   xdotool key "$2"
 }
+# alive PID: yes while the process runs, else no.
+alive() {
+  if kill -0 "$1" 2>/dev/null; then echo yes; else echo no; fi
+}
+# wait_gone PID [SECONDS]: waits until the process has ended by itself (a
+# window that closes itself at the end of its run, or when asked).
+wait_gone() {
+  local i
+  for i in $(seq $((${2:-20} * 5))); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.2
+  done
+  return 1
+}
+# reap PID: ends the process if it still runs and returns its exit status.
+reap() {
+  kill "$1" 2>/dev/null
+  wait "$1"
+}
 # A screenshot of the window holds more than one colour.
 has_content() {
   import -window "$1" "$2" 2>/dev/null && [ "$(convert "$2" -format '%k' info:)" -gt 2 ]

@@ -142,11 +142,11 @@ sleep 1
 check "its screenshot shows something" yes "$(has_content "$wid" "$t/shot.png" && echo yes || echo no)"
 press "$wid" alt+F4
 sleep 1
-check "Alt+F4 is refused while the run waits" yes "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
+check "Alt+F4 is refused while the run waits" yes "$(alive $updater)"
 geometry "$wid"
 xdotool mousemove $((X + WIDTH - 10)) $((Y - 10)) click 1  # the close box
 sleep 1
-check "so is the close box" yes "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
+check "so is the close box" yes "$(alive $updater)"
 before=$HEIGHT
 xdotool mousemove $((X + 30)) $((Y + 44)) click 1
 sleep 1
@@ -154,9 +154,8 @@ geometry "$wid"
 after=$HEIGHT
 check "Details shows the log view" yes "$([ "$after" -gt "$before" ] && echo yes || echo "no: $before -> $after")"
 wait $holder
-for _ in $(seq 100); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-kill $updater 2>/dev/null
-wait $updater
+wait_gone $updater 20
+reap $updater
 rc=$?
 check "the window closed itself; exit status" 0 "$rc"
 check "update.log after the window run" "$(worked_example_lines "$a" "$d" | tail -n 20)" \
@@ -171,9 +170,8 @@ updater=$!
 wid=$(wait_window 'Updating')
 check "the English window appears" yes "$([ -n "$wid" ] && echo yes || echo no)"
 [ -n "$wid" ] && has_content "$wid" "$t/shot-en.png" >/dev/null
-for _ in $(seq 100); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-kill $updater 2>/dev/null
-wait $updater
+wait_gone $updater 20
+reap $updater
 check "exit status" 0 "$?"
 check "English in update.log" "Destination folder: [$a]" "$(log_texts "$t/update.log" | head -n 1)"
 check "to the end" "Done." "$(log_texts "$t/update.log" | tail -n 2 | head -n 1)"
@@ -190,10 +188,9 @@ sleep 1
 wid=$(wait_window 'Mise à jour' 5)
 check "the window stays open" yes "$([ -n "$wid" ] && kill -0 $updater 2>/dev/null && echo yes || echo no)"
 press "$wid" alt+F4
-for _ in $(seq 50); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-check "and closes when asked" no "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
-kill $updater 2>/dev/null
-wait $updater
+wait_gone $updater 10
+check "and closes when asked" no "$(alive $updater)"
+reap $updater
 check "exit status" 0 "$?"
 
 finish

@@ -42,10 +42,9 @@ sleep 1
 [ -n "$wid" ] && check "its screenshot shows something" yes "$(has_content "$wid" "$t/shot.png" && echo yes || echo no)"
 [ -n "$wid" ] && press "$wid" alt+F4
 sleep 1
-check "Alt+F4 is refused while the run works" yes "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
-for _ in $(seq 150); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-kill $updater 2>/dev/null
-wait $updater
+check "Alt+F4 is refused while the run works" yes "$(alive $updater)"
+wait_gone $updater 30
+reap $updater
 check "the window closed itself; exit status" 0 "$?"
 check "update.log" "$(worked_example_lines "$a" "$d")" "$(log_texts "$t/update.log" | iconv -f CP1252 -t UTF-8)"
 check "vorlo.exe is version 2" "$(md5sum < "$t/dl/vorlo.exe")" "$(md5sum < "$t/app/vorlo.exe")"
@@ -69,10 +68,9 @@ sleep 1
 wid=$(wait_window 'Updating' 5)
 check "the window stays open after the failure" yes "$([ -n "$wid" ] && kill -0 $updater 2>/dev/null && echo yes || echo no)"
 [ -n "$wid" ] && press "$wid" alt+F4
-for _ in $(seq 50); do kill -0 $updater 2>/dev/null || break; sleep 0.2; done
-check "and closes when asked" no "$(kill -0 $updater 2>/dev/null && echo yes || echo no)"
-kill $updater 2>/dev/null
-wait $updater
+wait_gone $updater 10
+check "and closes when asked" no "$(alive $updater)"
+reap $updater
 check "exit status" 0 "$?"
 
 finish
