@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "platform/hive.h"
 #include "platform/regional.h"
@@ -37,6 +39,29 @@ class StoreTest : public ::testing::Test {
     RegValue v;
     if (!key || !key->Read(name, &v)) return std::nullopt;
     return v;
+  }
+
+  // Reads \K:V with the kind, into a variable of the kind's type that
+  // starts at 7 (false for a boolean): whether the read succeeded, and what
+  // the variable holds as an integer (a floating one: 7 while untouched, else 0).
+  std::pair<bool, int64_t> ReadAs(int32_t kind) {
+    switch (kind) {
+      case 3: return ReadInto<int32_t>(kind, 7);
+      case 11: return ReadInto<bool>(kind, false);
+      case 17: return ReadInto<uint8_t>(kind, 7);
+      case 19: return ReadInto<uint32_t>(kind, 7);
+      case 20: return ReadInto<int64_t>(kind, 7);
+      case 4: return ReadInto<float>(kind, 7);
+      case 5: return ReadInto<double>(kind, 7);
+    }
+    ADD_FAILURE() << "no variable for kind " << kind;
+    return {false, 0};
+  }
+  template <class T>
+  std::pair<bool, int64_t> ReadInto(int32_t kind, T v) {
+    const bool ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", kind);
+    if constexpr (std::is_floating_point_v<T>) return {ok, std::isfinite(v) && v == 7 ? 7 : 0};
+    return {ok, static_cast<int64_t>(v)};
   }
 
   testing_support::ScratchHive scratch_;
@@ -146,52 +171,7 @@ TEST_F(StoreTest, ReadsOfStoredTextByKind) {
   };
   for (const auto& c : cases) {
     Raw(u"\\K", u"V", RegValue::Text(c.stored));
-    int64_t got = 0;
-    bool ok = false;
-    switch (c.kind) {
-      case 3: {
-        int32_t v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 3);
-        got = v;
-        break;
-      }
-      case 11: {
-        bool v = false;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 11);
-        got = v;
-        break;
-      }
-      case 17: {
-        uint8_t v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 17);
-        got = v;
-        break;
-      }
-      case 19: {
-        uint32_t v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 19);
-        got = v;
-        break;
-      }
-      case 20: {
-        int64_t v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 20);
-        got = v;
-        break;
-      }
-      case 4: {
-        float v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 4);
-        got = std::isfinite(v) && v == 7 ? 7 : 0;
-        break;
-      }
-      case 5: {
-        double v = 7;
-        ok = store_.ReadValueRegisterDFset(u"\\K", v, u"V", 5);
-        got = std::isfinite(v) && v == 7 ? 7 : 0;
-        break;
-      }
-    }
+    const auto [ok, got] = ReadAs(c.kind);
     EXPECT_EQ(ok, c.ok) << platform::Utf16ToUtf8(c.stored) << " as " << c.kind;
     EXPECT_EQ(got, c.value) << platform::Utf16ToUtf8(c.stored) << " as " << c.kind;
     if (!c.ok) {

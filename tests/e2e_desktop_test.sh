@@ -19,23 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-setup() {  # a fresh installation, download and configuration below $root/NAME
-  t=$root/$1
-  a=$t/app/
-  d=$t/dl/
-  mkdir -p "$a" "$d" "$t/config"
-  cp "$bin/update" "$t/update"
-  cp "$bin/vorlo-sim" "$a/vorlo.exe"
-  cp "$bin/vorlo-sim" "$d/vorlo.exe"
-  printf '\n# version 2\n' >> "$d/vorlo.exe"
-  printf '[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n' > "$d/current_release.txt"
-  export XDG_CONFIG_HOME=$t/config
-  reg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d "\"$a\""
-  reg add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\""
-  size vorlo.exe
-}
-reg() { "$bin/vorlo-reg" "$@" /f >/dev/null; }
-size() { reg add 'HKCU\Software\Vorlo\Updates\files' /v "$1" /d "$(stat -c %s "$d/$1")"; }
+setup() { setup_release "$1"; }
 installed() { cmp -s "$a/vorlo.exe" "$d/vorlo.exe" && echo 2 || echo 1; }
 
 echo "== terminal: Vorlo started through a launcher script"
@@ -145,7 +129,7 @@ check "the window closed itself at the end; exit status" 0 "$?"
 check "vorlo.exe is version 2" 2 "$(installed)"
 
 setup window_failure
-"$bin/vorlo-reg" delete 'HKCU\Software\Vorlo\Updates' /v FilesPath /f >/dev/null
+reg delete 'HKCU\Software\Vorlo\Updates' /v FilesPath
 "$t/update" >/dev/null 2>&1 &
 updater=$!
 started+=($updater)

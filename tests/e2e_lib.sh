@@ -57,6 +57,33 @@ Terminé ....
 LINES
 }
 
+# The Linux scripts' installation. They set bin (the built programs) and root
+# (their scratch folder) first.
+#
+# setup_release NAME: below $root/NAME, a fresh installation (vorlo.exe at
+# version 1), a download (vorlo.exe at version 2, its recorded size, and a
+# manifest that installs it) and a configuration of their own
+# (XDG_CONFIG_HOME). Sets t, a and d (each folder with its separator).
+setup_release() {
+  t=$root/$1
+  a=$t/app/
+  d=$t/dl/
+  mkdir -p "$a" "$d" "$t/config"
+  cp "$bin/update" "$t/update"
+  cp "$bin/vorlo-sim" "$a/vorlo.exe"
+  cp "$bin/vorlo-sim" "$d/vorlo.exe"
+  printf '\n# version 2\n' >> "$d/vorlo.exe"
+  printf '[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n' > "$d/current_release.txt"
+  export XDG_CONFIG_HOME=$t/config
+  reg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d "\"$a\""
+  reg add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\""
+  size vorlo.exe
+}
+# reg ARGS: vorlo-reg, forced and quiet.
+reg() { "$bin/vorlo-reg" "$@" /f >/dev/null; }
+# size NAME: records the size of the downloaded NAME, as the downloader does.
+size() { reg add 'HKCU\Software\Vorlo\Updates\files' /v "$1" /d "$(stat -c %s "$d/$1")"; }
+
 # start_display: an X server of our own with a window manager; sets DISPLAY.
 start_display() {
   local n

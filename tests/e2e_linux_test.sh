@@ -9,26 +9,13 @@ bin=$(cd "$1" && pwd)
 root=$(mktemp -d)
 trap 'stop_display; rm -rf "$root"' EXIT
 
-# setup NAME: a fresh installation (vorlo.exe at version 1, old.dll), a
-# download (vorlo.exe at version 2 and the manifest) and a configuration,
-# all below $root/NAME. Sets t, a, d.
+# setup NAME: the worked example's installation: setup_release's, with an
+# old.dll that the manifest deletes.
 setup() {
-  t=$root/$1
-  a=$t/app/
-  d=$t/dl/
-  mkdir -p "$a" "$d" "$t/config"
-  cp "$bin/update" "$t/update"
-  cp "$bin/vorlo-sim" "$a/vorlo.exe"
+  setup_release "$1"
   echo old > "$a/old.dll"
-  cp "$bin/vorlo-sim" "$d/vorlo.exe"
-  printf '\n# version 2\n' >> "$d/vorlo.exe"
   printf '[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n[DeleteLocalFiles]\r\nold.dll\r\n[end]\r\n' \
     > "$d/current_release.txt"
-  export XDG_CONFIG_HOME=$t/config
-  "$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d "\"$a\"" /f >/dev/null
-  "$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\"" /f >/dev/null
-  "$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates\files' /v vorlo.exe \
-    /d "$(stat -c %s "$d/vorlo.exe")" /f >/dev/null
 }
 
 run_terminal() {  # runs the updater without a display; sets out, err, rc
@@ -66,7 +53,7 @@ check "then went on" "Terminé ...." "$(printf '%s\n' "$out" | tail -n 1)"
 
 echo "== terminal: ExecPath missing"
 setup noexec
-"$bin/vorlo-reg" delete 'HKCU\Software\Vorlo\Updates' /v ExecPath /f >/dev/null
+reg delete 'HKCU\Software\Vorlo\Updates' /v ExecPath
 run_terminal
 check "exit status" 0 "$rc"
 check "nothing logged" "" "$out"
@@ -86,7 +73,7 @@ check "the stand-in was not started" "no" "$([ -e "$a/vorlo-sim.log" ] && echo y
 
 echo "== terminal: empty installation folder, no match"
 setup empty
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d '""' /f >/dev/null
+reg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d '""'
 printf '' > "$d/current_release.txt"
 run_terminal
 check "restarts nothing, reports nothing" 'Redémarre -> ""
@@ -95,7 +82,7 @@ check "no message" "" "$(printf '%s\n' "$err" | grep '^message:')"
 
 echo "== terminal: launches refused"
 setup denied
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates\files' /v vorlo.exe /d "$(stat -c %s "$d/vorlo.exe")" /f >/dev/null
+size vorlo.exe
 chmod 0644 "$d/vorlo.exe"  # the copy keeps it: a program without its execute right
 run_terminal
 check "access denied: the log line" \
@@ -105,7 +92,7 @@ check_contains "and the message" "message: Ne peut démarrer l'application (Erre
 setup badformat
 printf 'not a program' > "$d/vorlo.exe"
 chmod 0755 "$d/vorlo.exe"
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Updates\files' /v vorlo.exe /d 13 /f >/dev/null
+reg add 'HKCU\Software\Vorlo\Updates\files' /v vorlo.exe /d 13
 run_terminal
 check "a bad format: the log line" \
   "Ne peut démarrer l'application : ${a}vorlo.exe (11) >>The .exe file is invalid (non-Microsoft Win32® .exe or error in .exe image)." \
@@ -114,14 +101,14 @@ check_contains "and the message" "message: Ne peut démarrer l'application : ${a
 
 echo "== terminal: a damaged language file"
 setup badlang
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+reg add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"'
 printf 'damaged' > "$t/update.ENU"
 run_terminal
 check "exit status" 0 "$rc"
 check "no message: the file counts as absent" "" "$(printf '%s\n' "$err" | grep '^message:')"
 check "the run happens, in French" "$(worked_example_lines "$a" "$d")" "$out"
 setup badlang_en
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+reg add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"'
 printf 'damaged' > "$t/update.ENU"
 cp "$bin/update.ENU" "$t/update.EN"
 run_terminal
@@ -163,7 +150,7 @@ check "update.log after the window run" "$(worked_example_lines "$a" "$d" | tail
 
 echo "== window: in English"
 setup english
-"$bin/vorlo-reg" add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"' /f >/dev/null
+reg add 'HKCU\Software\Vorlo\Lang' /v Lang_selected /d '"US"'
 cp "$bin/update.ENU" "$t/"
 "$t/update" >/dev/null 2>&1 &
 updater=$!
@@ -178,7 +165,7 @@ check "to the end" "Done." "$(log_texts "$t/update.log" | tail -n 2 | head -n 1)
 
 echo "== window: a failure keeps the window open"
 setup window_failure
-"$bin/vorlo-reg" delete 'HKCU\Software\Vorlo\Updates' /v FilesPath /f >/dev/null
+reg delete 'HKCU\Software\Vorlo\Updates' /v FilesPath
 "$t/update" >/dev/null 2>&1 &
 updater=$!
 box=$(wait_window 'VORLO Updater application')

@@ -13,26 +13,7 @@ root=$(mktemp -d)
 mounted=
 trap '[ -n "$mounted" ] && umount "$mounted"; rm -rf "$root"' EXIT
 
-# setup NAME: a fresh installation (vorlo.exe at version 1), a download
-# (vorlo.exe at version 2 and the manifest) and a configuration, below
-# $root/NAME. Sets t, a, d.
-setup() {
-  t=$root/$1
-  a=$t/app/
-  d=$t/dl/
-  mkdir -p "$a" "$d" "$t/config"
-  cp "$bin/update" "$t/update"
-  cp "$bin/vorlo-sim" "$a/vorlo.exe"
-  cp "$bin/vorlo-sim" "$d/vorlo.exe"
-  printf '\n# version 2\n' >> "$d/vorlo.exe"
-  printf '[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n' > "$d/current_release.txt"
-  export XDG_CONFIG_HOME=$t/config
-  reg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d "\"$a\""
-  reg add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\""
-  size vorlo.exe
-}
-reg() { "$bin/vorlo-reg" "$@" /f >/dev/null; }
-size() { reg add 'HKCU\Software\Vorlo\Updates\files' /v "$1" /d "$(stat -c %s "$d/$1")"; }
+setup() { setup_release "$1"; }
 version() {  # version FILE: 1, 2 or "neither"
   if cmp -s "$1" "$bin/vorlo-sim"; then echo 1
   elif cmp -s "$1" "$d/vorlo.exe"; then echo 2
