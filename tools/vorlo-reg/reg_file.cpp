@@ -454,23 +454,27 @@ UString HexData(const std::vector<unsigned char>& data, size_t column) {
   return out;
 }
 
+// The value types by name: what a listing shows (the first entry of a type)
+// and which names a command line takes.
 struct TypeEntry {
   uint32_t type;
   const char16_t* name;
+  bool taken;
 };
 const TypeEntry kTypes[] = {
-    {platform::kRegNone, u"REG_NONE"},
-    {platform::kRegSz, u"REG_SZ"},
-    {platform::kRegExpandSz, u"REG_EXPAND_SZ"},
-    {platform::kRegBinary, u"REG_BINARY"},
-    {platform::kRegDword, u"REG_DWORD"},
-    {platform::kRegDwordBigEndian, u"REG_DWORD_BIG_ENDIAN"},
-    {platform::kRegLink, u"REG_LINK"},
-    {platform::kRegMultiSz, u"REG_MULTI_SZ"},
-    {8, u"REG_RESOURCE_LIST"},
-    {9, u"REG_FULL_RESOURCE_DESCRIPTOR"},
-    {10, u"REG_RESOURCE_REQUIREMENTS_LIST"},
-    {platform::kRegQword, u"REG_QWORD"},
+    {platform::kRegNone, u"REG_NONE", true},
+    {platform::kRegSz, u"REG_SZ", true},
+    {platform::kRegExpandSz, u"REG_EXPAND_SZ", true},
+    {platform::kRegBinary, u"REG_BINARY", true},
+    {platform::kRegDword, u"REG_DWORD", true},
+    {platform::kRegDword, u"REG_DWORD_LITTLE_ENDIAN", true},
+    {platform::kRegDwordBigEndian, u"REG_DWORD_BIG_ENDIAN", true},
+    {platform::kRegLink, u"REG_LINK", false},
+    {platform::kRegMultiSz, u"REG_MULTI_SZ", true},
+    {8, u"REG_RESOURCE_LIST", false},
+    {9, u"REG_FULL_RESOURCE_DESCRIPTOR", false},
+    {10, u"REG_RESOURCE_REQUIREMENTS_LIST", false},
+    {platform::kRegQword, u"REG_QWORD", true},
 };
 
 }  // namespace
@@ -597,19 +601,8 @@ UString TypeName(uint32_t type) {
 
 bool TypeFromName(UStringView name, uint32_t* type) {
   const UString up = UpperCase(name);
-  static const TypeEntry kTaken[] = {
-      {platform::kRegNone, u"REG_NONE"},
-      {platform::kRegSz, u"REG_SZ"},
-      {platform::kRegExpandSz, u"REG_EXPAND_SZ"},
-      {platform::kRegBinary, u"REG_BINARY"},
-      {platform::kRegDword, u"REG_DWORD"},
-      {platform::kRegDword, u"REG_DWORD_LITTLE_ENDIAN"},
-      {platform::kRegDwordBigEndian, u"REG_DWORD_BIG_ENDIAN"},
-      {platform::kRegMultiSz, u"REG_MULTI_SZ"},
-      {platform::kRegQword, u"REG_QWORD"},
-  };
-  for (const auto& t : kTaken) {
-    if (up == t.name) return *type = t.type, true;
+  for (const auto& t : kTypes) {
+    if (t.taken && up == t.name) return *type = t.type, true;
   }
   return false;
 }
