@@ -5,11 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "platform/module.h"
 #include "tests/support/harness.h"
 #include "tests/support/scratch.h"
@@ -199,8 +194,8 @@ TEST_F(ExchangeTest, TemporaryFilesOfAKilledRunAreRemoved) {
 // downloaded one, never set-user-ID, set-group-ID or sticky.
 TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
   const struct {
-    mode_t downloaded;
-    mode_t installed;
+    unsigned downloaded;
+    unsigned installed;
   } cases[] = {{0755, 0755},  {0644, 0644},  {04755, 0755},
                {02755, 0755}, {01777, 0777}, {0400, 0400}};
   for (const auto& c : cases) {
@@ -208,11 +203,11 @@ TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
     const std::string d = Join(r_.dl, "p.bin");
     std::remove(d.c_str());
     WriteFileBytes(d, "p");
-    ASSERT_EQ(chmod(d.c_str(), c.downloaded), 0);
+    ASSERT_TRUE(testing_support::SetMode(d, c.downloaded));
     Exchange(u"p.bin");
-    struct stat st;
-    ASSERT_EQ(stat(Join(r_.app, "p.bin").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, c.installed);
+    testing_support::FileIdentity installed;
+    ASSERT_TRUE(testing_support::Identify(Join(r_.app, "p.bin"), &installed));
+    EXPECT_EQ(installed.mode, c.installed);
   }
 }
 
@@ -220,22 +215,22 @@ TEST_F(ExchangeTest, OnlyPermissionBitsTravel) {
 // which the installed name is missing.
 TEST_F(ExchangeTest, TheBackupIsASecondNameOfTheOldFile) {
   WriteFileBytes(Join(r_.app, "a.dll"), "v1");
-  struct stat before;
-  ASSERT_EQ(stat(Join(r_.app, "a.dll").c_str(), &before), 0);
+  testing_support::FileIdentity before;
+  ASSERT_TRUE(testing_support::Identify(Join(r_.app, "a.dll"), &before));
   WriteFileBytes(Join(r_.dl, "a.dll"), "v2");
   Exchange(u"a.dll");
-  struct stat backup;
-  ASSERT_EQ(stat(Join(r_.app, "a.dll.old").c_str(), &backup), 0);
-  EXPECT_EQ(backup.st_ino, before.st_ino);
-  EXPECT_EQ(backup.st_nlink, 1u);  // and only that, once the new file is in
+  testing_support::FileIdentity backup;
+  ASSERT_TRUE(testing_support::Identify(Join(r_.app, "a.dll.old"), &backup));
+  EXPECT_EQ(backup.inode, before.inode);
+  EXPECT_EQ(backup.links, 1u);  // and only that, once the new file is in
 }
 
 // A named pipe, a device or a socket is no file: never exchanged, never
 // deleted, never opened in a way that could block.
 TEST_F(ExchangeTest, OnlyRegularFilesAreFiles) {
-  ASSERT_EQ(mkfifo(Join(r_.dl, "pipe").c_str(), 0644), 0);
-  ASSERT_EQ(mkfifo(Join(r_.app, "pipe").c_str(), 0644), 0);
-  ASSERT_EQ(symlink("/dev/null", Join(r_.app, "null").c_str()), 0);
+  ASSERT_TRUE(testing_support::MakeFifo(Join(r_.dl, "pipe")));
+  ASSERT_TRUE(testing_support::MakeFifo(Join(r_.app, "pipe")));
+  ASSERT_TRUE(testing_support::MakeSymlink("/dev/null", Join(r_.app, "null")));
   EXPECT_EQ(Exchange(u"pipe"),
             (std::vector<UString>{u"N'existe pas [non fatal] : " + r_.App() + u"pipe",
                                   u"N'existe pas [non fatal] : " + r_.Dl() + u"pipe"}));

@@ -1,10 +1,6 @@
 // The worker's channels and update.log.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
 #include <atomic>
 
 #include "platform/module.h"
@@ -124,7 +120,7 @@ TEST_F(ChannelTest, AnUnwritableLogIsSilent) {
 // update.log that is a named pipe loses its lines silently, like one that is
 // refused; nothing waits for a reader.
 TEST_F(ChannelTest, ALogThatIsNoFileIsSilent) {
-  ASSERT_EQ(mkfifo(LogFile().c_str(), 0644), 0);
+  ASSERT_TRUE(testing_support::MakeFifo(LogFile()));
   Harness h(dir_.Path());
   h.OnWorker([&] { h.exec->Log = u"line"; });
   EXPECT_EQ(h.screen.lines, std::vector<UString>{u"line"});

@@ -4,11 +4,6 @@
 
 #include <cstdio>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "config/r_register.h"
 #include "platform/module.h"
 #include "tests/support/harness.h"
@@ -209,7 +204,7 @@ TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
 // manifest the manifest is missing; nothing waits on it, nothing reads it
 // without end.
 TEST_F(ManifestTest, OnlyRegularFilesCount) {
-  ASSERT_EQ(mkfifo(Join(r_.dl, "pipe.dll").c_str(), 0644), 0);
+  ASSERT_TRUE(testing_support::MakeFifo(Join(r_.dl, "pipe.dll")));
   r_.RecordSize("pipe.dll", 0);
   r_.Manifest("[LocalFiles]\npipe.dll\n[end]\n");
   EXPECT_TRUE(Read().empty());
@@ -220,9 +215,9 @@ TEST_F(ManifestTest, OnlyRegularFilesCount) {
     SCOPED_TRACE(what);
     std::remove(manifest.c_str());
     if (std::string(what) == "a named pipe") {
-      ASSERT_EQ(mkfifo(manifest.c_str(), 0644), 0);
+      ASSERT_TRUE(testing_support::MakeFifo(manifest));
     } else {
-      ASSERT_EQ(symlink("/dev/zero", manifest.c_str()), 0);
+      ASSERT_TRUE(testing_support::MakeSymlink("/dev/zero", manifest));
     }
     h_->screen.messages.clear();
     EXPECT_TRUE(Read().empty());

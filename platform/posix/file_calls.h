@@ -3,7 +3,7 @@
 // would (EINTR, a short write, ENOSPC, EXDEV, a failing fsync or close, a
 // refused rename or link) and see what the layer leaves on disk. The program
 // never changes the table; a test saves it, puts wrappers in, and restores
-// it before anything else uses the file layer (engine/exchange_faults_test.cpp).
+// it before anything else uses the file layer (tests/exchange_faults_test.cpp).
 #pragma once
 
 #include <sys/types.h>

@@ -74,6 +74,19 @@ void UnsetEnv(const std::string& name);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 
+// Linux only: files that are no regular files, and a file's mode and
+// identity. Each answers false when the system refuses.
+bool MakeFifo(const std::string& path);
+bool MakeSymlink(const std::string& target, const std::string& path);
+bool SetMode(const std::string& path, unsigned mode);
+struct FileIdentity {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  unsigned long long links = 0;
+  unsigned mode = 0;  // the permission bits with set-user-ID, set-group-ID, sticky
+};
+bool Identify(const std::string& path, FileIdentity* out);
+
 // Test text: UTF-8 to UTF-16.
 inline platform::UString U(const std::string& s) { return platform::Utf8ToUtf16(s); }
 

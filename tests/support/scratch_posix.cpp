@@ -106,4 +106,24 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
+bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0644) == 0; }
+
+bool MakeSymlink(const std::string& target, const std::string& path) {
+  return symlink(target.c_str(), path.c_str()) == 0;
+}
+
+bool SetMode(const std::string& path, unsigned mode) {
+  return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0;
+}
+
+bool Identify(const std::string& path, FileIdentity* out) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  out->device = st.st_dev;
+  out->inode = st.st_ino;
+  out->links = st.st_nlink;
+  out->mode = st.st_mode & 07777;
+  return true;
+}
+
 }  // namespace testing_support
