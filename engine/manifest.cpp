@@ -1,4 +1,6 @@
 // Reading one section of the release manifest.
+#include "engine/manifest.h"
+
 #include <string>
 
 #include "config/keys.h"
@@ -72,60 +74,83 @@ UString Shown(UString entry) {
   return entry;
 }
 
-// The part after the last separator (or colon).
+}  // namespace
+
+namespace manifest {
+
 UString FileNamePart(const UString& entry) {
   const size_t pos = entry.find_last_of(u"\\/:");
   return pos == UString::npos ? entry : entry.substr(pos + 1);
 }
 
-}  // namespace
+std::vector<Line> ReadSection(const std::string& bytes, const UString& folder,
+                              const UString& begin_key, const UString& end_key) {
+  std::vector<Line> out;
+  bool open = false;
+  for (const std::string& raw : SplitManifest(bytes)) {
+    const UString line = platform::Trim(platform::AnsiToUtf16(raw));
+    if (!open && IsKey(line, begin_key)) {
+      open = true;
+      out.push_back({Line::kSectionBegin, begin_key});
+      continue;
+    }
+    if (open && IsKey(line, end_key)) {
+      open = false;
+      out.push_back({Line::kSectionEnd, end_key});
+      continue;
+    }
+    if (line.empty() || !open) continue;
+
+    UString entry;
+    for (char16_t c : line) {
+      if (c != u'"') entry.push_back(c);
+    }
+    entry = platform::Trim(entry);
+    // Entries written with Windows' separator name the same files here.
+    for (char16_t& c : entry) {
+      if (c == u'\\') c = platform::kPathSeparator;
+    }
+    if (!entry.empty() && !folder.empty() && folder.back() == platform::kPathSeparator &&
+        entry.front() == platform::kPathSeparator) {
+      entry.erase(0, 1);
+    }
+    if (LeavesFolder(entry)) {
+      out.push_back({Line::kRefused, Shown(entry)});
+    } else {
+      out.push_back({Line::kEntry, std::move(entry)});
+    }
+  }
+  return out;
+}
+
+}  // namespace manifest
 
 void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionKey,
                                const UString& EndSectionKey, std::vector<UString>& FileList,
                                bool CheckForSize) {
   try {
     config::TDatabaseRegistry store;
-    const UString manifest = User_Path + contract::kManifest;
+    const UString manifest_file = User_Path + contract::kManifest;
     std::string bytes;
     UString error;
-    if (!Sys->FileExists(manifest)) throw platform::Exception(u"The specified file was not found");
-    if (!Sys->ReadWholeFile(manifest, &bytes, &error)) throw platform::Exception(error);
+    if (!Sys->FileExists(manifest_file))
+      throw platform::Exception(u"The specified file was not found");
+    if (!Sys->ReadWholeFile(manifest_file, &bytes, &error)) throw platform::Exception(error);
 
     // The texts of this call, looked up once.
     const UString added = LoadResString(texts::kEntryAdded);
     const UString not_found = LoadResString(texts::kEntryNotFound);
     const UString refused = LoadResString(texts::kEntryRefused);
-    bool open = false;
-    for (const std::string& raw : SplitManifest(bytes)) {
-      const UString line = platform::Trim(platform::AnsiToUtf16(raw));
-      if (!open && IsKey(line, BeginSectionKey)) {
-        open = true;
-        Log = LoadResString(texts::kSectionBegin) + BeginSectionKey;
-        continue;
-      }
-      if (open && IsKey(line, EndSectionKey)) {
-        open = false;
-        Log = LoadResString(texts::kSectionEnd) + EndSectionKey;
-        continue;
-      }
-      if (line.empty() || !open) continue;
-
-      UString entry;
-      for (char16_t c : line) {
-        if (c != u'"') entry.push_back(c);
-      }
-      entry = platform::Trim(entry);
-      // Entries written with Windows' separator name the same files here.
-      for (char16_t& c : entry) {
-        if (c == u'\\') c = platform::kPathSeparator;
-      }
-      if (!entry.empty() && !Path.empty() && Path.back() == platform::kPathSeparator &&
-          entry.front() == platform::kPathSeparator) {
-        entry.erase(0, 1);
-      }
-      if (LeavesFolder(entry)) {
-        Log = refused + Path + Shown(entry);
-        continue;
+    for (const manifest::Line& line :
+         manifest::ReadSection(bytes, Path, BeginSectionKey, EndSectionKey)) {
+      const UString& entry = line.text;
+      switch (line.kind) {
+        case manifest::Line::kSectionBegin:
+          Log = LoadResString(texts::kSectionBegin) + entry;
+          continue;
+        case manifest::Line::kSectionEnd: Log = LoadResString(texts::kSectionEnd) + entry; continue;
+        case manifest::Line::kRefused: Log = refused + Path + entry; continue;
+        case manifest::Line::kEntry: break;
       }
       const UString file = Path + entry;
       if (!Sys->FileExists(file)) {
@@ -134,7 +159,7 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
       }
       if (CheckForSize) {
         int64_t recorded = -1;
-        store.ReadValueRegisterDFset(config::kSizesKey, recorded, FileNamePart(entry),
+        store.ReadValueRegisterDFset(config::kSizesKey, recorded, manifest::FileNamePart(entry),
                                      config::varInt64);
         const int64_t actual = Sys->FileSizeOf(file);
         if (actual != recorded) {
