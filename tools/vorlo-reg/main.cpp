@@ -11,15 +11,10 @@
 // means nothing here; exit status 0 on success, 1 on failure. Where reg's
 // documentation is silent, the tool does what Windows' reg does
 // (docs/registry-hive.md lists the few differences).
-#include <algorithm>
-#include <cstdint>
-#include <functional>
-#include <initializer_list>
-#include <optional>
-
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/hive.h"
+#include "tools/vorlo-reg/command.h"
 #include "tools/vorlo-reg/reg_file.h"
 
 namespace regtool {
@@ -89,68 +84,6 @@ int Cancelled() {
   return 1;
 }
 
-bool IsOption(const UString& arg, const char16_t* name) {
-  return arg.size() >= 2 && (arg[0] == u'/' || arg[0] == u'-') &&
-         platform::UpperCase(UStringView(arg).substr(1)) == platform::UpperCase(name);
-}
-
-bool LooksLikeOption(const UString& arg) {
-  return !arg.empty() && (arg[0] == u'/' || arg[0] == u'-');
-}
-
-// The options of one command, as reg takes them: each at most once; a value
-// option takes the next argument, whatever it looks like.
-struct Options {
-  std::optional<UString> v, t, s, d;
-  bool ve = false, va = false, f = false, y = false, sflag = false, strict = false, view = false;
-  std::vector<UString> positional;
-  // Where the first option stood among the arguments (export wants its
-  // options after its two names).
-  size_t first_option = SIZE_MAX;
-};
-
-// `value_options` and `flags` name what the command takes ("v", "ve", ...).
-// An argument that looks like an option but is none of them is a syntax
-// error, unless `paths` (a file name may begin with "/" on Linux).
-bool ParseOptions(const std::vector<UString>& args,
-                  std::initializer_list<const char16_t*> value_options,
-                  std::initializer_list<const char16_t*> flags, bool paths, Options* o) {
-  const auto takes = [](std::initializer_list<const char16_t*> list, const UString& a) {
-    for (const char16_t* name : list) {
-      if (IsOption(a, name)) return true;
-    }
-    return false;
-  };
-  for (size_t i = 1; i < args.size(); ++i) {
-    const UString& a = args[i];
-    if (takes(value_options, a)) {
-      std::optional<UString>* slot = IsOption(a, u"v")   ? &o->v
-                                     : IsOption(a, u"t") ? &o->t
-                                     : IsOption(a, u"s") ? &o->s
-                                                         : &o->d;
-      if (slot->has_value() || i + 1 >= args.size()) return false;
-      *slot = args[++i];
-    } else if (takes(flags, a)) {
-      bool* flag = IsOption(a, u"ve")       ? &o->ve
-                   : IsOption(a, u"va")     ? &o->va
-                   : IsOption(a, u"f")      ? &o->f
-                   : IsOption(a, u"y")      ? &o->y
-                   : IsOption(a, u"s")      ? &o->sflag
-                   : IsOption(a, u"strict") ? &o->strict
-                                            : &o->view;  // /reg:32 or /reg:64
-      if (*flag) return false;
-      *flag = true;
-    } else if (LooksLikeOption(a) && !paths) {
-      return false;
-    } else {
-      o->positional.push_back(a);
-      continue;
-    }
-    o->first_option = std::min(o->first_option, o->positional.size());
-  }
-  return true;
-}
-
 UString ValueLabel(const UString& name) { return name.empty() ? UString(u"(Default)") : name; }
 
 // The value's name as the hive spells it.
@@ -166,26 +99,11 @@ void PrintValue(const UString& name, const RegValue& v) {
            u"\n");
 }
 
-int Add(const std::vector<UString>& args) {
-  Options o;
-  if (!ParseOptions(args, {u"v", u"t", u"s", u"d"}, {u"ve", u"f", u"reg:32", u"reg:64"}, false,
-                    &o) ||
-      o.positional.size() != 1 || (o.v && o.ve)) {
-    return Usage(u"add");
-  }
-  UString path, error;
-  if (!ParseKeyName(o.positional[0], &path, &error)) return Fail(error);
-  uint32_t type = platform::kRegSz;
-  if (o.t && !TypeFromName(*o.t, &type)) return Fail(u"Invalid type: " + *o.t + u".");
-  // Without /v the value is the key's default one, as with /ve: reg add KEY
-  // alone gives the key an empty default value.
-  RegValue value;
-  if (!ValueFromData(type, o.d ? &*o.d : nullptr, o.s ? &*o.s : nullptr, &value, &error)) {
-    return Fail(error);
-  }
-  const UString name = o.v.value_or(u"");
+int Add(const Command& c) {
+  const UString& path = c.key;
+  const UString& name = c.name;
   platform::Hive hive;
-  if (!o.f) {
+  if (!c.force) {
     if (auto existing = hive.Open(path)) {
       RegValue old;
       if (existing->Read(name, &old) &&
@@ -196,7 +114,7 @@ int Add(const std::vector<UString>& args) {
   }
   auto key = hive.Create(path);
   if (!key) return Fail(u"Access is denied: cannot create " + FullKeyName(path) + u".");
-  if (!key->Write(name, value)) return Fail(u"Cannot write the value " + ValueLabel(name) + u".");
+  if (!key->Write(name, c.value)) return Fail(u"Cannot write the value " + ValueLabel(name) + u".");
   PrintOut(kDone);
   return 0;
 }
@@ -244,14 +162,8 @@ int SearchValue(platform::Hive& hive, const UString& path, const UString& shown,
   return found;
 }
 
-int Query(const std::vector<UString>& args) {
-  Options o;
-  if (!ParseOptions(args, {u"v"}, {u"ve", u"s", u"reg:32", u"reg:64"}, false, &o) ||
-      o.positional.size() != 1 || (o.v && o.ve)) {
-    return Usage(u"query");
-  }
-  UString path, error;
-  if (!ParseKeyName(o.positional[0], &path, &error)) return Fail(error);
+int Query(const Command& c) {
+  const UString& path = c.key;
   const UString shown = FullKeyName(path);
   platform::Hive hive;
   auto key = hive.OpenReadOnly(path);
@@ -260,16 +172,16 @@ int Query(const std::vector<UString>& args) {
     return 1;
   }
   PrintOut(u"\n");
-  if (o.v || o.ve) {
-    const UString name = o.v.value_or(u"");
-    if (o.sflag) {
+  if (c.named) {
+    const UString& name = c.name;
+    if (c.recurse) {
       const int found = SearchValue(hive, path, shown, name);
       PrintOut(u"End of search: " + platform::IntToText(found) + u" match(es) found.\n");
       return found > 0 ? 0 : 1;
     }
     RegValue v;
     if (!key->Read(name, &v)) {
-      if (o.ve) {
+      if (c.default_value) {
         PrintOut(shown + u"\n    (Default)    REG_SZ    (value not set)\n\n");
         return 0;
       }
@@ -281,35 +193,29 @@ int Query(const std::vector<UString>& args) {
     PrintOut(u"\n");
     return 0;
   }
-  QueryKey(hive, path, shown, o.sflag, false);
+  QueryKey(hive, path, shown, c.recurse, false);
   return 0;
 }
 
-int Delete(const std::vector<UString>& args) {
-  Options o;
-  if (!ParseOptions(args, {u"v"}, {u"ve", u"va", u"f", u"reg:32", u"reg:64"}, false, &o) ||
-      o.positional.size() != 1 || (o.v ? 1 : 0) + (o.ve ? 1 : 0) + (o.va ? 1 : 0) > 1) {
-    return Usage(u"delete");
-  }
-  UString path, error;
-  if (!ParseKeyName(o.positional[0], &path, &error)) return Fail(error);
+int Delete(const Command& c) {
+  const UString& path = c.key;
   platform::Hive hive;
   auto key = hive.Open(path);
   if (!key) {
     PrintErr(kNotFound);
     return 1;
   }
-  if (o.v || o.ve) {
-    const UString name = o.v.value_or(u"");
+  if (c.named) {
+    const UString& name = c.name;
     RegValue v;
     if (!key->Read(name, &v)) {
       PrintErr(kNotFound);
       return 1;
     }
-    if (!o.f && !Confirm(u"Delete the registry value " + ValueLabel(name))) return Cancelled();
+    if (!c.force && !Confirm(u"Delete the registry value " + ValueLabel(name))) return Cancelled();
     if (!key->DeleteValue(name)) return Fail(u"Cannot delete the value " + ValueLabel(name) + u".");
-  } else if (o.va) {
-    if (!o.f && !Confirm(u"Delete all values under the registry key " + FullKeyName(path))) {
+  } else if (c.all_values) {
+    if (!c.force && !Confirm(u"Delete all values under the registry key " + FullKeyName(path))) {
       return Cancelled();
     }
     for (const UString& name : key->ValueNames()) {
@@ -318,7 +224,7 @@ int Delete(const std::vector<UString>& args) {
     }
   } else {
     if (path.empty()) return Fail(u"The hive root " + FullKeyName(path) + u" cannot be deleted.");
-    if (!o.f && !Confirm(u"Permanently delete the registry key " + FullKeyName(path))) {
+    if (!c.force && !Confirm(u"Permanently delete the registry key " + FullKeyName(path))) {
       return Cancelled();
     }
     key.reset();
@@ -343,16 +249,10 @@ void Collect(platform::Hive& hive, const UString& path, std::vector<RegFileKey>*
   for (const UString& sub : subs) Collect(hive, path.empty() ? sub : path + u"\\" + sub, out);
 }
 
-int Export(const std::vector<UString>& args) {
-  Options o;
-  // reg export KEY FILE [/y]: the options come after the two names.
-  if (!ParseOptions(args, {}, {u"y", u"reg:32", u"reg:64"}, true, &o) || o.positional.size() != 2 ||
-      (o.first_option != SIZE_MAX && o.first_option < 2)) {
-    return Usage(u"export");
-  }
-  UString path, error;
-  if (!ParseKeyName(o.positional[0], &path, &error)) return Fail(error);
-  const UString& file = o.positional[1];
+int Export(const Command& c) {
+  const UString& path = c.key;
+  const UString& file = c.file;
+  UString error;
   platform::Hive hive;
   std::vector<RegFileKey> keys;
   Collect(hive, path, &keys);
@@ -362,7 +262,7 @@ int Export(const std::vector<UString>& args) {
   }
   std::string bytes;
   if (!FormatRegFile(keys, &bytes, &error)) return Fail(u"Cannot export: " + error + u".");
-  if (!o.y && platform::FileExists(file) &&
+  if (!c.force && platform::FileExists(file) &&
       !Confirm(u"File " + file + u" already exists. Overwrite")) {
     return Cancelled();
   }
@@ -373,13 +273,8 @@ int Export(const std::vector<UString>& args) {
   return 0;
 }
 
-int Import(const std::vector<UString>& args) {
-  Options o;
-  if (!ParseOptions(args, {}, {u"strict", u"reg:32", u"reg:64"}, true, &o) ||
-      o.positional.size() != 1) {
-    return Usage(u"import");
-  }
-  const UString& file = o.positional[0];
+int Import(const Command& c) {
+  const UString& file = c.file;
   std::string bytes;
   UString error;
   if (!platform::ReadWholeFile(file, &bytes, &error)) {
@@ -396,7 +291,7 @@ int Import(const std::vector<UString>& args) {
     PrintErr(file + u", line " + platform::IntToText(static_cast<long long>(s.line)) + u": " +
              s.reason + u"\n");
   }
-  if (o.strict && !parsed.skipped.empty()) {
+  if (c.strict && !parsed.skipped.empty()) {
     return Fail(file + u": " + platform::IntToText(static_cast<long long>(parsed.skipped.size())) +
                 u" line(s) cannot be read, and /strict imports nothing then.");
   }
@@ -418,32 +313,23 @@ int Import(const std::vector<UString>& args) {
 }
 
 int Run(const std::vector<UString>& args) {
-  if (args.empty()) return Usage(u"");
-  const UString command = platform::UpperCase(args[0]);
-  const auto is_help = [](const UString& a) {
-    const UString up = platform::UpperCase(a);
-    return up == u"/?" || up == u"-?" || up == u"/H" || up == u"-H" || up == u"--HELP";
-  };
-  if (is_help(args[0]) || (args.size() == 2 && is_help(args[1]))) {
-    PrintOut(kHelp);
-    return 0;
-  }
-  const std::pair<const char16_t*, std::function<int(const std::vector<UString>&)>> commands[] = {
-      {u"ADD", Add},
-      {u"QUERY", Query},
-      {u"DELETE", Delete},
-      {u"EXPORT", Export},
-      {u"IMPORT", Import}};
-  for (const auto& [name, run] : commands) {
-    if (command == name) {
-      try {
-        return run(args);
-      } catch (const platform::HiveError& e) {
-        return Fail(e.Message());
-      }
+  Command c;
+  const ParseResult parsed = ParseCommand(args, &c);
+  if (parsed.kind == ParseResult::kUsage) return Usage(parsed.text);
+  if (parsed.kind == ParseResult::kFail) return Fail(parsed.text);
+  try {
+    switch (c.verb) {
+      case Command::kHelp: PrintOut(kHelp); return 0;
+      case Command::kAdd: return Add(c);
+      case Command::kQuery: return Query(c);
+      case Command::kDelete: return Delete(c);
+      case Command::kExport: return Export(c);
+      case Command::kImport: return Import(c);
     }
+  } catch (const platform::HiveError& e) {
+    return Fail(e.Message());
   }
-  return Fail(u"Invalid operation " + args[0] + u" (add, query, delete, export or import).");
+  return 1;
 }
 
 }  // namespace
