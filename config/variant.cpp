@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "platform/regional.h"
 
@@ -85,6 +86,14 @@ std::string TwoDigits(unsigned v) {
   return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
+// Whether the date falls in the years 1 to 9999, the ones its text can show.
+bool DateInRange(double date) {
+  const double whole = std::trunc(date);
+  return whole >= static_cast<double>(DaysFromCivil(1, 1, 1) - kOleEpoch) &&
+         whole < static_cast<double>(DaysFromCivil(10000, 1, 1) - kOleEpoch);
+}
+
+// A finite date outside DateInRange has no text: the caller refuses it.
 UString DateToText(double date) {
   if (!std::isfinite(date)) return u"";
   // The OLE date's fraction is the time of day, also for dates before 1899.
@@ -96,7 +105,9 @@ UString DateToText(double date) {
   int64_t y;
   unsigned m, d;
   CivilFromDays(days + kOleEpoch, &y, &m, &d);
-  std::string s = std::to_string(y) + "-" + TwoDigits(m) + "-" + TwoDigits(d);
+  std::string year = std::to_string(y);
+  year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
+  std::string s = year + "-" + TwoDigits(m) + "-" + TwoDigits(d);
   if (ms != 0) {
     const auto secs = static_cast<unsigned>(ms / 1000);
     s +=
@@ -208,24 +219,37 @@ bool TextToFloat(UStringView text, double* out) {
   return true;
 }
 
-bool TextToInt64(UStringView text, int64_t* out) {
+namespace {
+
+// An optionally signed decimal integer whose magnitude fits in 64 bits.
+bool ParseDecimal(UStringView text, bool* neg, uint64_t* magnitude) {
   if (text.empty()) return false;
   size_t pos = 0;
-  bool neg = false;
+  *neg = false;
   if (text[0] == u'-' || text[0] == u'+') {
-    neg = text[0] == u'-';
+    *neg = text[0] == u'-';
     pos = 1;
   }
   if (pos == text.size()) return false;
   uint64_t v = 0;
-  const uint64_t limit = neg ? 9223372036854775808ULL : 9223372036854775807ULL;
   for (; pos < text.size(); ++pos) {
     const char16_t c = text[pos];
     if (c < u'0' || c > u'9') return false;
     const unsigned digit = c - u'0';
-    if (v > (limit - digit) / 10) return false;
+    if (v > (UINT64_MAX - digit) / 10) return false;
     v = v * 10 + digit;
   }
+  *magnitude = v;
+  return true;
+}
+
+}  // namespace
+
+bool TextToInt64(UStringView text, int64_t* out) {
+  bool neg;
+  uint64_t v;
+  if (!ParseDecimal(text, &neg, &v)) return false;
+  if (v > (neg ? 9223372036854775808ULL : 9223372036854775807ULL)) return false;
   *out = neg ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
   return true;
 }
@@ -352,6 +376,7 @@ Variant Variant::ToInteger(uint16_t to) const {
   const bool unsigned_target =
       to == varByte || to == varWord || to == varLongWord || to == varUInt64;
   long double value;
+  std::optional<uint64_t> exact;
   if (IsUnsigned()) {
     value = static_cast<long double>(u_);
   } else if (IsIntegerKind(kind_) || kind_ == varBoolean) {
@@ -363,10 +388,13 @@ Variant Variant::ToInteger(uint16_t to) const {
     value = std::nearbyint(static_cast<long double>(d_));  // half to even
   } else {                                                 // text
     const UString t = AsText();
-    int64_t n;
+    bool neg;
+    uint64_t n;
     double d;
-    if (TextToInt64(platform::Trim(t), &n)) {
-      value = static_cast<long double>(n);
+    // Whole numbers exactly, up to the largest UInt64; others as floating point.
+    if (ParseDecimal(platform::Trim(t), &neg, &n)) {
+      value = neg ? -static_cast<long double>(n) : static_cast<long double>(n);
+      if (unsigned_target && !neg) exact = n;
     } else if (TextToFloat(t, &d)) {
       value = std::nearbyint(static_cast<long double>(d));
     } else {
@@ -376,7 +404,7 @@ Variant Variant::ToInteger(uint16_t to) const {
   const Range range = IntegerRange(to);
   if (value < range.min || value > range.max) FailOverflow(to);
   if (unsigned_target) {
-    r.u_ = IsUnsigned() ? u_ : static_cast<uint64_t>(value);
+    r.u_ = IsUnsigned() ? u_ : exact ? *exact : static_cast<uint64_t>(value);
   } else {
     r.i_ = IsIntegerKind(kind_) && !IsUnsigned() ? i_ : static_cast<int64_t>(value);
   }
@@ -514,7 +542,9 @@ UString Variant::AsText() const {
     case varSingle:
     case varDouble: return FloatToText(d_);
     case varCurrency: return FloatToText(static_cast<double>(i_) / 10000.0);
-    case varDate: return DateToText(d_);
+    case varDate:
+      if (std::isfinite(d_) && !DateInRange(d_)) FailConversion(varUString);
+      return DateToText(d_);
     default: break;
   }
   if (IsUnsigned()) {

@@ -44,6 +44,11 @@ TEST_F(VariantTest, ConversionsThatKeepOrChangeTheValue) {
   }
   EXPECT_EQ(Variant(2.5).AsType(varInteger).AsInt64(), 2);
   EXPECT_EQ(Variant(3.5).AsType(varInteger).AsInt64(), 4);
+  // Whole numbers in text convert exactly, up to the largest UInt64.
+  for (uint64_t n : {18446744073709551615ull, 18446744073709551557ull, 9223372036854775809ull}) {
+    const Variant text = Variant::UInt64(n).AsType(varUString);
+    EXPECT_EQ(text.AsType(varUInt64), Variant::UInt64(n)) << n;
+  }
 }
 
 TEST_F(VariantTest, ImpossibleConversionsFailWithAMessage) {
@@ -132,6 +137,15 @@ TEST_F(VariantTest, DatesAreOleAutomationDates) {
   EXPECT_EQ(Variant::Date(2.5).AsText(), u"1900-01-01 12:00:00");
   EXPECT_EQ(Variant(u"2026-12-10 06:00:00").AsType(varDate).AsDouble(), 46366.25);
   EXPECT_THROW(Variant(u"2026-02-30").AsType(varDate), EVariantError);
+  // The years 1 to 9999 have a text; a date beyond them is refused, not
+  // shown as a wrong one.
+  EXPECT_EQ(Variant::Date(2958465.5).AsText(), u"9999-12-31 12:00:00");
+  EXPECT_EQ(Variant::Date(-693593).AsText(), u"0001-01-01");
+  EXPECT_EQ(Variant(u"0001-01-01").AsType(varDate).AsDouble(), -693593.0);
+  for (double far : {2958466.0, -693594.0, 4.4e262, -1e19}) {
+    EXPECT_THROW(Variant::Date(far).AsText(), EVariantError) << far;
+    EXPECT_THROW(Variant::Date(far).AsType(varUString), EVariantError) << far;
+  }
 }
 
 }  // namespace
