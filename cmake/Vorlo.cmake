@@ -23,3 +23,18 @@ if(VORLO_TSAN)
   add_compile_options(-fsanitize=thread)
   add_link_options(-fsanitize=thread)
 endif()
+
+# VORLO_ASAN builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer (preset linux-asan); the unit and integration
+# tests run in it, and with clang the fuzz targets of tests/fuzz are built
+# too, the whole program instrumented for them.
+option(VORLO_ASAN "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VORLO_ASAN)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(VORLO_FUZZ ON)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
+endif()
