@@ -16,8 +16,10 @@ std::vector<UString> CommandLineArguments(int argc, char** argv);
 void PrintOut(UStringView text);
 void PrintErr(UStringView text);
 
-// Whether standard input is a terminal (a console on Windows).
+// Whether standard input, or standard error, is a terminal (a console on
+// Windows).
 bool StdinIsTerminal();
+bool StderrIsTerminal();
 
 // One line from standard input, without its line end; false at its end.
 bool ReadStdinLine(UString* line);

@@ -100,4 +100,25 @@ int64_t FileSizeOf(UStringView path);
 // is not written. False on any failure.
 bool AppendToSharedFile(UStringView path, std::string_view bytes);
 
+// Reads a regular file from its start, a piece at a time, while others may
+// read it too:
+//
+//   FileReader r;
+//   if (!r.Open(path, &error)) ...
+//   while ((n = r.Read(buf, sizeof buf, &error)) > 0) ...   // 0: the end; -1: failed
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  bool Open(UStringView path, UString* error);
+  int64_t Read(char* buffer, size_t size, UString* error);
+
+ private:
+  void Close();
+  intptr_t handle_ = -1;  // the descriptor, or the Windows handle
+};
+
 }  // namespace platform

@@ -30,6 +30,7 @@ void PrintOut(UStringView text) { WriteAll(STDOUT_FILENO, Utf16ToUtf8(text)); }
 void PrintErr(UStringView text) { WriteAll(STDERR_FILENO, Utf16ToUtf8(text)); }
 
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 bool ReadStdinLine(UString* line) {
   std::string s;

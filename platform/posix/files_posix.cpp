@@ -313,4 +313,28 @@ int64_t FileSizeOf(UStringView path) {
   return fd.valid() ? static_cast<int64_t>(st.st_size) : 0;
 }
 
+FileReader::~FileReader() { Close(); }
+
+void FileReader::Close() {
+  if (handle_ >= 0) ScopedFd closing(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool FileReader::Open(UStringView path, UString* error) {
+  Close();
+  struct stat st;
+  ScopedFd fd = OpenRegular(Native(path), O_RDONLY, &st);
+  if (!fd.valid()) return SetError(error, errno), false;
+  handle_ = fd.release();
+  return true;
+}
+
+int64_t FileReader::Read(char* buffer, size_t size, UString* error) {
+  for (;;) {
+    const ssize_t n = Calls().read(static_cast<int>(handle_), buffer, size);
+    if (n >= 0) return n;
+    if (errno != EINTR) return SetError(error, errno), -1;
+  }
+}
+
 }  // namespace platform

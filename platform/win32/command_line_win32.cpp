@@ -56,6 +56,11 @@ bool StdinIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+bool StderrIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 bool ReadStdinLine(UString* line) {
   HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode;

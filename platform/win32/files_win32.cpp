@@ -244,4 +244,28 @@ int64_t FileSizeOf(UStringView path) {
   return size.QuadPart;
 }
 
+FileReader::~FileReader() { Close(); }
+
+void FileReader::Close() {
+  if (handle_ != -1) ScopedHandle closing(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool FileReader::Open(UStringView path, UString* error) {
+  Close();
+  ScopedHandle h(OpenDiskFile(W(path), GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!h.valid()) return SetError(error, GetLastError()), false;
+  handle_ = reinterpret_cast<intptr_t>(h.release());
+  return true;
+}
+
+int64_t FileReader::Read(char* buffer, size_t size, UString* error) {
+  const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  DWORD got = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, chunk, &got, nullptr)) {
+    return SetError(error, GetLastError()), -1;
+  }
+  return got;
+}
+
 }  // namespace platform
