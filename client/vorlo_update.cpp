@@ -1,0 +1,141 @@
+#include "client/vorlo_update.h"
+
+#include <map>
+#include <vector>
+
+#include "config/keys.h"
+#include "config/r_register.h"
+#include "engine/contract.h"
+#include "engine/manifest.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/module.h"
+#include "platform/shell_launch.h"
+#include "tools/vorlo-reg/reg_file.h"
+
+namespace vorlo_update {
+namespace {
+
+using platform::UString;
+using platform::UpperCase;
+
+// The updater's program in the installation folder.
+const UString kUpdaterProgram =
+    platform::kPathSeparator == u'\\' ? UString(contract::kUpdaterEntry) : UString(u"update");
+constexpr char16_t kSizesFile[] = u"sizes.reg";
+const UString kSizesRegKey = UString(u"Software\\Vorlo") + config::kSizesKey;
+
+UString Folder(const std::string& path) {
+  UString f = platform::PathFromNative(path);
+  if (!f.empty() && f.back() != platform::kPathSeparator && f.back() != u'/') {
+    f.push_back(platform::kPathSeparator);
+  }
+  return f;
+}
+
+bool Fail(std::string* error, const UString& why) {
+  if (error != nullptr) *error = platform::PathToNative(why);
+  return false;
+}
+
+// The sizes a download's sizes.reg records, by file name upper-cased.
+bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes, UString* error) {
+  std::string bytes;
+  regtool::RegFile reg;
+  if (!platform::ReadWholeFile(file, &bytes, error) ||
+      !regtool::ParseRegFile(bytes, &reg, error)) {
+    return false;
+  }
+  for (const regtool::RegFileKey& k : reg.keys) {
+    if (k.remove || UpperCase(k.path) != UpperCase(kSizesRegKey)) continue;
+    for (const regtool::RegFileValue& v : k.values) {
+      int64_t n;
+      const bool text = v.value.type == platform::kRegSz || v.value.type == platform::kRegExpandSz;
+      if (!v.remove && text && config::TextToInt64(v.value.AsText(), &n)) {
+        (*sizes)[UpperCase(v.name)] = n;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool StageUpdate(const std::string& install_dir, const std::string& download_dir,
+                 std::string* error) {
+  const UString install = Folder(install_dir), download = Folder(download_dir);
+  if (install.empty() || !platform::FolderExists(install)) {
+    return Fail(error, u"The installation folder " + install + u" does not exist.");
+  }
+  if (download.empty() || !platform::FolderExists(download)) {
+    return Fail(error, u"The download folder " + download + u" does not exist.");
+  }
+  const UString updater = install + kUpdaterProgram;
+  if (!platform::FileExists(updater)) return Fail(error, u"The updater " + updater + u" is missing.");
+  UString why;
+  std::string manifest_bytes;
+  if (!platform::ReadWholeFile(download + contract::kManifest, &manifest_bytes, &why)) {
+    return Fail(error, u"The manifest " + download + contract::kManifest + u" cannot be read: " + why);
+  }
+  std::map<UString, int64_t> recorded;
+  const bool have_sizes = platform::FileExists(download + kSizesFile);
+  if (have_sizes && !ReadSizesReg(download + kSizesFile, &recorded, &why)) {
+    return Fail(error, download + kSizesFile + u" cannot be read: " + why);
+  }
+
+  // Each listed file: its size, and its folder in the installation.
+  std::map<UString, int64_t> sizes;
+  for (const manifest::Line& line :
+       manifest::ReadSection(manifest_bytes, download, contract::kLocalFiles, contract::kEndKey)) {
+    if (line.kind != manifest::Line::kEntry) continue;  // the updater reports the others
+    const UString name = manifest::FileNamePart(line.text);
+    const auto from_reg = recorded.find(UpperCase(name));
+    if (from_reg != recorded.end()) {
+      sizes[name] = from_reg->second;
+    } else if (!have_sizes && platform::FileExists(download + line.text)) {
+      sizes[name] = platform::FileSizeOf(download + line.text);
+    }
+    const size_t sep = line.text.rfind(platform::kPathSeparator);
+    if (sep != UString::npos && !platform::MakeFolders(install + line.text.substr(0, sep), &why)) {
+      return Fail(error, u"Cannot make the folder " + install + line.text.substr(0, sep) + u": " +
+                             why);
+    }
+  }
+
+  config::TDatabaseRegistry store;
+  store.DeleteKey(config::kSizesKey);
+  for (const auto& [name, size] : sizes) {
+    store.WriteCFGtoRegister(config::kSizesKey, config::Variant(size), name);
+  }
+  store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(install), config::kExecPathValue);
+  store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(download),
+                           config::kFilesPathValue);
+  // Read back as the updater reads them: the store reports nothing on writing.
+  const std::pair<const char16_t*, const UString*> paths[] = {
+      {config::kExecPathValue, &install}, {config::kFilesPathValue, &download}};
+  for (const auto& [value, wanted] : paths) {
+    UString read;
+    if (!store.ReadValueRegisterDFset(config::kUpdatesKey, read, value, config::varString) ||
+        read != *wanted) {
+      return Fail(error, u"The configuration did not keep " + UString(value) + u": " +
+                             store.ErrorMessage);
+    }
+  }
+  for (const auto& [name, size] : sizes) {
+    int64_t read = -1;
+    if (!store.ReadValueRegisterDFset(config::kSizesKey, read, name, config::varInt64) ||
+        read != size) {
+      return Fail(error, u"The configuration did not keep the size of " + name + u": " +
+                             store.ErrorMessage);
+    }
+  }
+
+  const int launched = platform::ShellLaunch(nullptr, updater, install);
+  if (launched <= platform::kLaunchFailedAtMost) {
+    return Fail(error, u"The updater " + updater + u" cannot be started (code " +
+                           platform::IntToText(launched) + u").");
+  }
+  return true;
+}
+
+}  // namespace vorlo_update

@@ -1,0 +1,35 @@
+// Starting an update from Vorlo itself, once a release is downloaded:
+//
+//   std::string error;
+//   if (vorlo_update::StageUpdate("/opt/vorlo/", "/home/me/.cache/vorlo/release-4.2/", &error)) {
+//     QuitVorlo();   // the updater waits for Vorlo to end, then installs
+//   } else {
+//     ShowError(error);
+//   }
+//
+// Paths are UTF-8 (on Linux, the path's bytes as the system gives them),
+// with or without their ending separator.
+#pragma once
+
+#include <string>
+
+namespace vorlo_update {
+
+// Prepares the updater's run for the current user and starts the updater:
+//  - checks that the updater (UPDATE.EXE; on Linux `update`) is in
+//    `install_dir` and the manifest current_release.txt in `download_dir`;
+//  - records, under HKCU\Software\Vorlo\Updates\files (replacing what an
+//    earlier release recorded), the size of each file the manifest lists:
+//    the download's sizes.reg says it when it is there (so that a file cut
+//    short or damaged is refused), else the downloaded file is measured;
+//  - makes the folders below `install_dir` that listed files need (the
+//    updater puts files in folders, it does not make them);
+//  - writes ExecPath and FilesPath as the updater reads them (the folder in
+//    double quotes, ending with a separator) and reads them back;
+//  - starts the updater in the installation folder, detached from Vorlo.
+// Vorlo should then exit: the updater waits for it. False, with the reason in
+// `error`, when anything is missing or fails; nothing is started then.
+bool StageUpdate(const std::string& install_dir, const std::string& download_dir,
+                 std::string* error);
+
+}  // namespace vorlo_update
