@@ -12,9 +12,9 @@ namespace regtool {
 struct Command {
   enum Verb { kHelp, kAdd, kQuery, kDelete, kExport, kImport };
   Verb verb = kHelp;
-  UString key;            // below the root (add, query, delete, export)
-  bool named = false;     // /v NAME or /ve given (query, delete)
-  UString name;           // the value's name; empty: the key's default value
+  UString key;                 // below the root (add, query, delete, export)
+  bool named = false;          // /v NAME or /ve given (query, delete)
+  UString name;                // the value's name; empty: the key's default value
   bool default_value = false;  // /ve
   bool all_values = false;     // delete /va
   bool recurse = false;        // query /s
