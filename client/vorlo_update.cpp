@@ -16,8 +16,8 @@
 namespace vorlo_update {
 namespace {
 
-using platform::UString;
 using platform::UpperCase;
+using platform::UString;
 
 // The updater's program in the installation folder.
 const UString kUpdaterProgram =
@@ -42,8 +42,7 @@ bool Fail(std::string* error, const UString& why) {
 bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes, UString* error) {
   std::string bytes;
   regtool::RegFile reg;
-  if (!platform::ReadWholeFile(file, &bytes, error) ||
-      !regtool::ParseRegFile(bytes, &reg, error)) {
+  if (!platform::ReadWholeFile(file, &bytes, error) || !regtool::ParseRegFile(bytes, &reg, error)) {
     return false;
   }
   for (const regtool::RegFileKey& k : reg.keys) {
@@ -71,11 +70,13 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
     return Fail(error, u"The download folder " + download + u" does not exist.");
   }
   const UString updater = install + kUpdaterProgram;
-  if (!platform::FileExists(updater)) return Fail(error, u"The updater " + updater + u" is missing.");
+  if (!platform::FileExists(updater))
+    return Fail(error, u"The updater " + updater + u" is missing.");
   UString why;
   std::string manifest_bytes;
   if (!platform::ReadWholeFile(download + contract::kManifest, &manifest_bytes, &why)) {
-    return Fail(error, u"The manifest " + download + contract::kManifest + u" cannot be read: " + why);
+    return Fail(error,
+                u"The manifest " + download + contract::kManifest + u" cannot be read: " + why);
   }
   std::map<UString, int64_t> recorded;
   const bool have_sizes = platform::FileExists(download + kSizesFile);
@@ -97,8 +98,8 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
     }
     const size_t sep = line.text.rfind(platform::kPathSeparator);
     if (sep != UString::npos && !platform::MakeFolders(install + line.text.substr(0, sep), &why)) {
-      return Fail(error, u"Cannot make the folder " + install + line.text.substr(0, sep) + u": " +
-                             why);
+      return Fail(error,
+                  u"Cannot make the folder " + install + line.text.substr(0, sep) + u": " + why);
     }
   }
 
@@ -108,17 +109,16 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
     store.WriteCFGtoRegister(config::kSizesKey, config::Variant(size), name);
   }
   store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(install), config::kExecPathValue);
-  store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(download),
-                           config::kFilesPathValue);
+  store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(download), config::kFilesPathValue);
   // Read back as the updater reads them: the store reports nothing on writing.
-  const std::pair<const char16_t*, const UString*> paths[] = {
-      {config::kExecPathValue, &install}, {config::kFilesPathValue, &download}};
+  const std::pair<const char16_t*, const UString*> paths[] = {{config::kExecPathValue, &install},
+                                                              {config::kFilesPathValue, &download}};
   for (const auto& [value, wanted] : paths) {
     UString read;
     if (!store.ReadValueRegisterDFset(config::kUpdatesKey, read, value, config::varString) ||
         read != *wanted) {
-      return Fail(error, u"The configuration did not keep " + UString(value) + u": " +
-                             store.ErrorMessage);
+      return Fail(error,
+                  u"The configuration did not keep " + UString(value) + u": " + store.ErrorMessage);
     }
   }
   for (const auto& [name, size] : sizes) {

@@ -72,8 +72,9 @@ class StageUpdateTest : public ::testing::Test {
 
 TEST_F(StageUpdateTest, RecordsTheReleaseMakesItsFoldersAndStartsTheUpdater) {
   // An earlier release's size goes.
-  platform::Hive().Create(u"Software\\Vorlo\\Updates\\files")->Write(
-      u"stale.dll", platform::RegValue::Text(u"9"));
+  platform::Hive()
+      .Create(u"Software\\Vorlo\\Updates\\files")
+      ->Write(u"stale.dll", platform::RegValue::Text(u"9"));
   std::string error;
   ASSERT_TRUE(vorlo_update::StageUpdate(app_, dl_ + kSep, &error)) << error;
   EXPECT_EQ(Raw(u"", u"ExecPath"), u"\"" + U(app_ + kSep) + u"\"");
@@ -103,7 +104,8 @@ TEST_F(StageUpdateTest, RefusesWhatTheUpdaterCannotRunWithAndStartsNothing) {
     std::function<void(std::string& app, std::string& dl)> spoil;
     const char* says;
   } cases[] = {
-      {"no updater", [](std::string& app, std::string&) { std::remove(Join(app, kUpdater).c_str()); },
+      {"no updater",
+       [](std::string& app, std::string&) { std::remove(Join(app, kUpdater).c_str()); },
        "is missing"},
       {"no manifest",
        [](std::string&, std::string& dl) { std::remove(Join(dl, "current_release.txt").c_str()); },
@@ -111,7 +113,9 @@ TEST_F(StageUpdateTest, RefusesWhatTheUpdaterCannotRunWithAndStartsNothing) {
       {"no installation", [](std::string& app, std::string&) { app = Join(app, "absent"); },
        "does not exist"},
       {"a damaged sizes.reg",
-       [](std::string&, std::string& dl) { WriteFileBytes(Join(dl, "sizes.reg"), "not a reg file"); },
+       [](std::string&, std::string& dl) {
+         WriteFileBytes(Join(dl, "sizes.reg"), "not a reg file");
+       },
        "sizes.reg cannot be read"},
   };
   for (const auto& c : cases) {

@@ -24,8 +24,8 @@ bool ListFolder(UStringView folder, std::vector<FolderEntry>* out, UString* erro
   if (!pattern.empty() && !IsSeparator(pattern.back())) pattern.push_back(L'\\');
   pattern.push_back(L'*');
   WIN32_FIND_DATAW data;
-  ScopedFindHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                 nullptr, 0));
+  ScopedFindHandle search(
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
   if (!search.valid()) {
     SetError(error, GetLastError());
     return false;

@@ -106,13 +106,14 @@ int Make(const std::vector<UString>& names, bool json) {
   }
   if (json) {
     std::vector<UString> dropped = plan.dropped;
-    PrintOut(u"{\"ok\":" + UString(written ? u"true" : u"false") +
-             u",\"added\":" + JsonFiles(plan.added) + u",\"changed\":" + JsonFiles(plan.changed) +
-             u",\"dropped\":" + JsonList(plan.dropped) + u",\"refusals\":" +
-             JsonList(plan.refusals) + u",\"notes\":" + JsonList(plan.notes) +
-             (refused || written ? u"" : u",\"error\":" + Quoted(error)) + u"}\n");
+    PrintOut(u"{\"ok\":" + UString(written ? u"true" : u"false") + u",\"added\":" +
+             JsonFiles(plan.added) + u",\"changed\":" + JsonFiles(plan.changed) + u",\"dropped\":" +
+             JsonList(plan.dropped) + u",\"refusals\":" + JsonList(plan.refusals) + u",\"notes\":" +
+             JsonList(plan.notes) + (refused || written ? u"" : u",\"error\":" + Quoted(error)) +
+             u"}\n");
   } else {
-    for (const auto& f : plan.added) PrintOut(u"new      " + f.path + u" (" + Bytes(f.size) + u")\n");
+    for (const auto& f : plan.added)
+      PrintOut(u"new      " + f.path + u" (" + Bytes(f.size) + u")\n");
     for (const auto& f : plan.changed) {
       PrintOut(u"changed  " + f.path + u" (" + Bytes(f.size) + u")\n");
     }
@@ -120,8 +121,9 @@ int Make(const std::vector<UString>& names, bool json) {
     for (const auto& n : plan.notes) PrintOut(u"note: " + n + u"\n");
     for (const auto& r : plan.refusals) PrintErr(u"refused: " + r + u"\n");
     if (refused) {
-      PrintErr(u"vorlo-release: nothing written; the updater would install this release "
-               u"wrongly.\n");
+      PrintErr(
+          u"vorlo-release: nothing written; the updater would install this release "
+          u"wrongly.\n");
     } else if (!written) {
       PrintErr(u"vorlo-release: " + error + u"\n");
     } else {
@@ -159,28 +161,31 @@ int Check(const UString& folder, bool json) {
     return u"";
   };
   if (json) {
-    UString out = u"{\"ok\":" + UString(report.Ok() ? u"true" : u"false") +
-                  u",\"sizes_known\":" + (report.sizes_known ? u"true" : u"false") +
-                  u",\"actions\":[";
+    UString out = u"{\"ok\":" + UString(report.Ok() ? u"true" : u"false") + u",\"sizes_known\":" +
+                  (report.sizes_known ? u"true" : u"false") + u",\"actions\":[";
     for (size_t i = 0; i < report.lines.size(); ++i) {
       const CheckLine& l = report.lines[i];
       out += (i ? u"," : u"") + UString(u"{\"action\":\"") + action(l.kind) + u"\",\"path\":" +
              Quoted(l.path);
       if (l.actual >= 0) out += u",\"size\":" + platform::IntToText(l.actual);
-      if (l.kind == CheckLine::kSizeMismatch) out += u",\"recorded\":" + platform::IntToText(l.recorded);
+      if (l.kind == CheckLine::kSizeMismatch)
+        out += u",\"recorded\":" + platform::IntToText(l.recorded);
       out += u"}";
     }
     PrintOut(out + u"]}\n");
     return report.Ok() ? 0 : 1;
   }
   if (!report.sizes_known) {
-    PrintOut(u"note: no sizes.reg in the folder: sizes are not checked here; the updater "
-             u"checks them against the sizes recorded when it runs\n");
+    PrintOut(
+        u"note: no sizes.reg in the folder: sizes are not checked here; the updater "
+        u"checks them against the sizes recorded when it runs\n");
   }
   for (const CheckLine& l : report.lines) {
     UString line;
     switch (l.kind) {
-      case CheckLine::kAdd: line = u"add            " + l.path + u" (" + Bytes(l.actual) + u")"; break;
+      case CheckLine::kAdd:
+        line = u"add            " + l.path + u" (" + Bytes(l.actual) + u")";
+        break;
       case CheckLine::kKept:
         line = u"kept           " + l.path + u" (the updater never replaces itself)";
         break;

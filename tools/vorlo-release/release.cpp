@@ -123,7 +123,8 @@ UString NameProblem(const UString& path) {
   if (platform::AnsiToUtf16(platform::Utf16ToAnsi(path)) != path) {
     return u"cannot be written in the system's code page, in which the updater reads the manifest";
   }
-  for (const char16_t* key : {contract::kLocalFiles, contract::kDeleteLocalFiles, contract::kEndKey}) {
+  for (const char16_t* key :
+       {contract::kLocalFiles, contract::kDeleteLocalFiles, contract::kEndKey}) {
     if (UpperCase(path) == UpperCase(key)) return u"reads as a section key of the manifest";
   }
   return {};
@@ -184,6 +185,12 @@ void CheckNames(Plan* plan) {
     const UString problem = NameProblem(d);
     if (!problem.empty()) {
       plan->refusals.push_back(d + u" (dropped): the name " + problem + u".");
+    }
+    // The updater's program: UPDATE.EXE, or update on Linux.
+    if (UpperCase(d) == UpperCase(contract::kUpdaterEntry) || d == u"update") {
+      plan->refusals.push_back(d +
+                               u" (dropped): the updater would delete itself. Keep the "
+                               u"updater in the new build.");
     }
   }
   // The recorded size is kept per file name, whatever the folder.
@@ -373,7 +380,8 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
       if (k.remove || UpperCase(k.path) != UpperCase(kSizesRegKey)) continue;
       for (const regtool::RegFileValue& v : k.values) {
         int64_t n;
-        const bool text = v.value.type == platform::kRegSz || v.value.type == platform::kRegExpandSz;
+        const bool text =
+            v.value.type == platform::kRegSz || v.value.type == platform::kRegExpandSz;
         if (!v.remove && text && config::TextToInt64(v.value.AsText(), &n)) {
           sizes[UpperCase(v.name)] = n;
         } else {
@@ -383,8 +391,8 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
     }
   }
   std::vector<UString> accepted;
-  for (const manifest::Line& l : manifest::ReadSection(bytes, folder, contract::kLocalFiles,
-                                                       contract::kEndKey)) {
+  for (const manifest::Line& l :
+       manifest::ReadSection(bytes, folder, contract::kLocalFiles, contract::kEndKey)) {
     if (l.kind == manifest::Line::kRefused) r.lines.push_back({CheckLine::kRefused, l.text});
     if (l.kind != manifest::Line::kEntry) continue;
     if (!platform::FileExists(folder + l.text)) {
@@ -405,8 +413,8 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
     const bool updater = UpperCase(l.text) == UpperCase(contract::kUpdaterEntry);
     r.lines.push_back({updater ? CheckLine::kKept : CheckLine::kAdd, l.text, recorded, actual});
   }
-  for (const manifest::Line& l : manifest::ReadSection(bytes, folder, contract::kDeleteLocalFiles,
-                                                       contract::kEndKey)) {
+  for (const manifest::Line& l :
+       manifest::ReadSection(bytes, folder, contract::kDeleteLocalFiles, contract::kEndKey)) {
     if (l.kind == manifest::Line::kRefused) r.lines.push_back({CheckLine::kRefused, l.text});
     if (l.kind == manifest::Line::kEntry) r.lines.push_back({CheckLine::kDelete, l.text});
   }

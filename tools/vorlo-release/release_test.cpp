@@ -47,6 +47,8 @@ TEST(ReleaseNames, RefusedWhereTheUpdaterWouldGoWrong) {
       {{{u"vorlo.exe", 5}, {long_name, 1}}, {}, u"backup name"},
       {{{u"vorlo.exe", 5}, {long_name.substr(1), 1}}, {}, nullptr},
       {{{u"vorlo.exe", 5}}, {u"gone:stream"}, u"(dropped)"},
+      {{{u"vorlo.exe", 5}}, {u"Update.exe"}, u"delete itself"},
+      {{{u"vorlo.exe", 5}}, {u"update"}, u"delete itself"},
       // The updater starts the first entry naming vorlo.exe.
       {{{u"plugins" + kSep + u"vorlo.exe.dll", 2}}, {}, u"would be started as Vorlo"},
       {{{u"plugins" + kSep + u"vorlo.exe.dll", 2}, {u"Vorlo.exe", 5}}, {}, nullptr},
@@ -121,7 +123,8 @@ TEST_F(ReleaseFolders, FindsNewChangedAndDroppedFilesAndWritesTheDownload) {
 
   Plan plan;
   UString error;
-  ASSERT_TRUE(release::MakePlan(U(old_dir), U(new_dir), &plan, &error)) << platform::Utf16ToUtf8(error);
+  ASSERT_TRUE(release::MakePlan(U(old_dir), U(new_dir), &plan, &error))
+      << platform::Utf16ToUtf8(error);
   EXPECT_TRUE(plan.refusals.empty());
   ASSERT_EQ(plan.added.size(), 1u);
   EXPECT_EQ(plan.added[0].path, u"help" + kSep + u"guide.pdf");
@@ -174,9 +177,9 @@ TEST_F(ReleaseFolders, CheckTellsWhatTheUpdaterWouldLeaveOut) {
   ASSERT_TRUE(release::CheckDownload(U(dl), &report, &error));
   EXPECT_FALSE(report.Ok());
   const std::vector<std::pair<CheckLine::Kind, UString>> expected = {
-      {CheckLine::kAdd, u"vorlo.exe"},       {CheckLine::kSizeMismatch, u"short.dll"},
-      {CheckLine::kMissing, u"absent.dll"},  {CheckLine::kRefused, u".." + kSep + u"up.dll"},
-      {CheckLine::kKept, u"UPDATE.EXE"},     {CheckLine::kDelete, u"old.dll"},
+      {CheckLine::kAdd, u"vorlo.exe"},      {CheckLine::kSizeMismatch, u"short.dll"},
+      {CheckLine::kMissing, u"absent.dll"}, {CheckLine::kRefused, u".." + kSep + u"up.dll"},
+      {CheckLine::kKept, u"UPDATE.EXE"},    {CheckLine::kDelete, u"old.dll"},
       {CheckLine::kRestart, u"vorlo.exe"},
   };
   ASSERT_EQ(report.lines.size(), expected.size());
