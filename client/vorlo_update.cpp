@@ -24,6 +24,7 @@ const UString kUpdaterProgram =
     platform::kPathSeparator == u'\\' ? UString(contract::kUpdaterEntry) : UString(u"update");
 constexpr char16_t kSizesFile[] = u"sizes.reg";
 const UString kSizesRegKey = UString(u"Software\\Vorlo") + config::kSizesKey;
+const UString kSha256RegKey = UString(u"Software\\Vorlo") + config::kSha256Key;
 
 UString Folder(const std::string& path) {
   UString f = platform::PathFromNative(path);
@@ -38,14 +39,24 @@ bool Fail(std::string* error, const UString& why) {
   return false;
 }
 
-// The sizes a download's sizes.reg records, by file name upper-cased.
-bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes, UString* error) {
+// The sizes and SHA-256 (texts in double quotes, as the store writes them) a
+// download's sizes.reg records, by file name upper-cased.
+bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes,
+                  std::map<UString, UString>* hashes, UString* error) {
   std::string bytes;
   regtool::RegFile reg;
   if (!platform::ReadWholeFile(file, &bytes, error) || !regtool::ParseRegFile(bytes, &reg, error)) {
     return false;
   }
   for (const regtool::RegFileKey& k : reg.keys) {
+    if (!k.remove && UpperCase(k.path) == UpperCase(kSha256RegKey)) {
+      for (const regtool::RegFileValue& v : k.values) {
+        const UString text = v.value.AsText();
+        if (!v.remove && text.size() >= 2) {
+          (*hashes)[UpperCase(v.name)] = text.substr(1, text.size() - 2);
+        }
+      }
+    }
     if (k.remove || UpperCase(k.path) != UpperCase(kSizesRegKey)) continue;
     for (const regtool::RegFileValue& v : k.values) {
       int64_t n;
@@ -79,13 +90,15 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
                 u"The manifest " + download + contract::kManifest + u" cannot be read: " + why);
   }
   std::map<UString, int64_t> recorded;
+  std::map<UString, UString> recorded_hashes;
   const bool have_sizes = platform::FileExists(download + kSizesFile);
-  if (have_sizes && !ReadSizesReg(download + kSizesFile, &recorded, &why)) {
+  if (have_sizes && !ReadSizesReg(download + kSizesFile, &recorded, &recorded_hashes, &why)) {
     return Fail(error, download + kSizesFile + u" cannot be read: " + why);
   }
 
   // Each listed file: its size, and its folder in the installation.
   std::map<UString, int64_t> sizes;
+  std::map<UString, UString> hashes;
   for (const manifest::Line& line :
        manifest::ReadSection(manifest_bytes, download, contract::kLocalFiles, contract::kEndKey)) {
     if (line.kind != manifest::Line::kEntry) continue;  // the updater reports the others
@@ -96,6 +109,8 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
     } else if (!have_sizes && platform::FileExists(download + line.text)) {
       sizes[name] = platform::FileSizeOf(download + line.text);
     }
+    const auto hash = recorded_hashes.find(UpperCase(name));
+    if (hash != recorded_hashes.end()) hashes[name] = hash->second;
     const size_t sep = line.text.rfind(platform::kPathSeparator);
     if (sep != UString::npos && !platform::MakeFolders(install + line.text.substr(0, sep), &why)) {
       return Fail(error,
@@ -105,8 +120,12 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
 
   config::TDatabaseRegistry store;
   store.DeleteKey(config::kSizesKey);
+  store.DeleteKey(config::kSha256Key);
   for (const auto& [name, size] : sizes) {
     store.WriteCFGtoRegister(config::kSizesKey, config::Variant(size), name);
+  }
+  for (const auto& [name, hex] : hashes) {
+    store.WriteCFGtoRegister(config::kSha256Key, config::Variant(hex), name);
   }
   store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(install), config::kExecPathValue);
   store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(download), config::kFilesPathValue);
@@ -126,6 +145,15 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
     if (!store.ReadValueRegisterDFset(config::kSizesKey, read, name, config::varInt64) ||
         read != size) {
       return Fail(error, u"The configuration did not keep the size of " + name + u": " +
+                             store.ErrorMessage);
+    }
+  }
+
+  for (const auto& [name, hex] : hashes) {
+    UString read;
+    if (!store.ReadValueRegisterDFset(config::kSha256Key, read, name, config::varString) ||
+        read != hex) {
+      return Fail(error, u"The configuration did not keep the SHA-256 of " + name + u": " +
                              store.ErrorMessage);
     }
   }

@@ -21,7 +21,9 @@ namespace vorlo_update {
 //  - records, under HKCU\Software\Vorlo\Updates\files (replacing what an
 //    earlier release recorded), the size of each file the manifest lists:
 //    the download's sizes.reg says it when it is there (so that a file cut
-//    short or damaged is refused), else the downloaded file is measured;
+//    short is refused), else the downloaded file is measured; and the
+//    SHA-256 sizes.reg records, under ...\Updates\sha256 (so that a file
+//    damaged at the right size is refused too);
 //  - makes the folders below `install_dir` that listed files need (the
 //    updater puts files in folders, it does not make them);
 //  - writes ExecPath and FilesPath as the updater reads them (the folder in

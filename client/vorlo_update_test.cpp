@@ -91,10 +91,14 @@ TEST_F(StageUpdateTest, TheReleasesOwnSizesComeFirst) {
   // The size the release was made with, not the size of what arrived.
   WriteFileBytes(Join(dl_, "sizes.reg"),
                  "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates\\files]\r\n"
-                 "\"vorlo.exe\"=\"7\"\r\n\"new.dll\"=\"40\"\r\n");
+                 "\"vorlo.exe\"=\"7\"\r\n\"new.dll\"=\"40\"\r\n\r\n"
+                 "[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates\\sha256]\r\n"
+                 "\"new.dll\"=\"\\\"00ff\\\"\"\r\n");
   std::string error;
   ASSERT_TRUE(vorlo_update::StageUpdate(app_, dl_, &error)) << error;
   EXPECT_EQ(Raw(u"\\files", u"new.dll"), u"40");
+  EXPECT_EQ(Raw(u"\\sha256", u"new.dll"), u"\"00ff\"");
+  EXPECT_EQ(Raw(u"\\sha256", u"vorlo.exe"), u"(none)");
   EXPECT_TRUE(UpdaterStarted());
 }
 

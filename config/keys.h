@@ -11,6 +11,9 @@ constexpr char16_t kExecPathValue[] = u"ExecPath";
 constexpr char16_t kFilesPathValue[] = u"FilesPath";
 // One recorded size per downloaded file, named after its file name.
 constexpr char16_t kSizesKey[] = u"\\Updates\\files";
+// Optional: the SHA-256 of a downloaded file (64 hexadecimal digits, a text
+// in double quotes), named after its file name like its size.
+constexpr char16_t kSha256Key[] = u"\\Updates\\sha256";
 // The language: "US" (in double quotes) for English.
 constexpr char16_t kLangKey[] = u"\\Lang";
 constexpr char16_t kLangValue[] = u"Lang_selected";

@@ -170,6 +170,21 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
           Log = text;
           continue;
         }
+        // A recorded SHA-256, where the release has one, is checked as the size is.
+        UString wanted;
+        if (store.ReadValueRegisterDFset(config::kSha256Key, wanted, manifest::FileNamePart(entry),
+                                         config::varString)) {
+          UString found, why;
+          if (!Sys->FileSha256(file, &found, &why)) found = why;
+          wanted = platform::Trim(wanted);
+          if (platform::AsciiUpperCase(found) != platform::AsciiUpperCase(wanted)) {
+            const UString text = platform::FormatText(LoadResString(texts::kContentMismatch),
+                                                      {wanted, found, Path + entry});
+            Shwmess = text;
+            Log = text;
+            continue;
+          }
+        }
       }
       FileList.push_back(entry);
       Log = added + Path + entry;

@@ -190,6 +190,29 @@ TEST_F(ManifestTest, SizeChecks) {
   EXPECT_EQ(h_->screen.lines[5], big);
 }
 
+TEST_F(ManifestTest, ARecordedSha256IsCheckedAfterTheSize) {
+  const UString abc = u"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  r_.Download("good.dll", "abc");
+  r_.Download("upper.dll", "abc");
+  r_.Download("damaged.dll", "abd");  // the size is right
+  r_.Download("plain.dll", "xyz");    // no SHA-256 recorded: as before
+  config::TDatabaseRegistry store;
+  for (const char16_t* name : {u"good.dll", u"damaged.dll"}) {
+    store.WriteCFGtoRegister(u"\\Updates\\sha256", config::Variant(abc), name);
+  }
+  store.WriteCFGtoRegister(u"\\Updates\\sha256", config::Variant(platform::AsciiUpperCase(abc)),
+                           u"upper.dll");
+  r_.Manifest("[LocalFiles]\ngood.dll\nupper.dll\ndamaged.dll\nplain.dll\n[end]\n");
+  EXPECT_EQ(Read(), (std::vector<UString>{u"good.dll", u"upper.dll", u"plain.dll"}));
+  const UString damaged =
+      u"Le contenu (SHA-256 " + abc +
+      u"/a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9) du fichier (" + r_.Dl() +
+      u"damaged.dll) ne correspond pas au contenu attendu,une erreur de transfert FTP a du se "
+      u"produire, ce fichier ne sera pas mis à jour !";
+  EXPECT_EQ(h_->screen.messages, std::vector<UString>{damaged});
+  EXPECT_EQ(h_->screen.lines[3], damaged);
+}
+
 TEST_F(ManifestTest, AMissingManifestEmptiesTheList) {
   std::vector<UString> list = Read(u"[LocalFiles]", true, {u"kept before"});
   EXPECT_TRUE(list.empty());

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/module.h"
 #include "platform/running_object.h"
+#include "platform/sha256.h"
 #include "platform/shell_launch.h"
 
 namespace platform {
@@ -47,6 +48,9 @@ bool SystemOps::MoveIntoPlace(UStringView staged, UStringView to) {
 }
 void SystemOps::RemoveStaleStaged(UStringView folder) { platform::RemoveStaleStaged(folder); }
 int64_t SystemOps::FileSizeOf(UStringView path) { return platform::FileSizeOf(path); }
+bool SystemOps::FileSha256(UStringView path, UString* hex, UString* error) {
+  return platform::FileSha256(path, hex, error);
+}
 bool SystemOps::IsApplicationRunning(UStringView path) {
   return platform::IsApplicationRunning(path);
 }

@@ -37,6 +37,8 @@ class SystemOps {
   virtual bool MoveIntoPlace(UStringView staged, UStringView to);
   virtual void RemoveStaleStaged(UStringView folder);
   virtual int64_t FileSizeOf(UStringView path);
+  // See sha256.h.
+  virtual bool FileSha256(UStringView path, UString* hex, UString* error);
   // See running_object.h and shell_launch.h.
   virtual bool IsApplicationRunning(UStringView path);
   virtual int ShellLaunch(void* owner, UStringView target, UStringView directory);

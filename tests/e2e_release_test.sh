@@ -39,7 +39,7 @@ check_contains "names both files" "plugins/a/config.ini (4 bytes), plugins/b/con
 check "nothing written" no "$([ -e "$d" ] && echo yes || echo no)"
 
 echo "== the mended release"
-echo "b=2" > "$new/plugins/b/config.ini"
+echo "a=1" > "$new/plugins/b/config.ini"
 out=$("$bin/vorlo-release" make "$old" "$new" "$d")
 check "made: exit status 0" 0 "$?"
 check_contains "the unchanged guide is not shipped" "wrote $d: 6 files" "$out"
@@ -84,5 +84,34 @@ report=$("$bin/vorlo-release" check "$d" --json)
 check "check: exit status 1" 1 "$?"
 check_contains "the mismatch, as JSON" \
   '{"action":"size-mismatch","path":"lib/new.dll","size":3,"recorded":4}' "$report"
+
+# stage_run DOWNLOAD: Vorlo stages the update and the updater runs it; sets run.
+stage_run() {
+  rm -f "$a/update.log"
+  env -u DISPLAY "$bin/vorlo-stage" "$a" "$1" >/dev/null
+  for _ in $(seq 300); do grep -q 'Terminé \.\.\.\.' "$a/update.log" 2>/dev/null && break; sleep 0.1; done
+  run=$(log_texts "$a/update.log")
+}
+
+echo "== a file damaged at the right size is refused through its SHA-256"
+cp -a "$new/." "$t/build3"
+echo "NEW" > "$t/build3/lib/new.dll"
+printf '\n# build 3\n' >> "$t/build3/vorlo.exe"
+"$bin/vorlo-release" make "$new" "$t/build3" "$t/dl3" >/dev/null
+printf 'BAD\n' > "$t/dl3/lib/new.dll"
+report=$("$bin/vorlo-release" check "$t/dl3")
+check "check: exit status 1" 1 "$?"
+check_contains "check: the content mismatch" "content mismatch lib/new.dll" "$report"
+stage_run "$t/dl3/"
+check_contains "the updater refuses it" "Le contenu (SHA-256 $(printf 'NEW\n' | sha256sum | cut -c1-64)/$(printf 'BAD\n' | sha256sum | cut -c1-64)) du fichier (${t}/dl3/lib/new.dll) ne correspond pas" "$run"
+check "and keeps the installed file" "new" "$(cat "$a/lib/new.dll")"
+
+echo "== a release without SHA-256 behaves as before"
+rm -rf "$t/dl3"
+"$bin/vorlo-release" make "$new" "$t/build3" "$t/dl3" --no-sha256 >/dev/null
+check "no SHA-256 in sizes.reg" "" "$(iconv -f UTF-16 -t UTF-8 "$t/dl3/sizes.reg" | grep -i sha256)"
+printf 'BAD\n' > "$t/dl3/lib/new.dll"
+stage_run "$t/dl3/"
+check "the damaged file of the right size is installed, as before" "BAD" "$(cat "$a/lib/new.dll")"
 
 finish

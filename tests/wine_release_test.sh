@@ -49,6 +49,24 @@ for _ in $(seq 100); do [ -s "$t/app/vorlo-sim.log" ] && break; sleep 0.1; done
 check "the installation is the new build" "" \
   "$(diff -r -x '*.old' -x vorlo-sim.log -x 'update.*' "$t/app" "$new" 2>&1)"
 
+echo "== Wine: a file damaged at the right size is refused through its SHA-256"
+cp -a "$new/." "$t/build3"
+echo "engine 3, larger" > "$t/build3/lib/engine.dll"
+printf 'build 3' >> "$t/build3/vorlo.exe"
+wine_run "$bin/vorlo-release.exe" make "$(winpath "$new")" "$(winpath "$t/build3")" \
+  "$(winpath "$t/dl3")" >/dev/null
+echo "engine X, larger" > "$t/dl3/lib/engine.dll"
+rm -f "$t/app/update.log"
+wine_run "$bin/vorlo-stage.exe" "$(winpath "$t/app")" "$(winpath "$t/dl3")" >/dev/null
+# The mismatch is shown in a message box first, as a size mismatch is.
+box=$(wait_window 'VORLO Updater application' 60)
+check "a message box says so" yes "$([ -n "$box" ] && echo yes || echo no)"
+[ -n "$box" ] && press "$box" Return
+for _ in $(seq 600); do grep -q 'Termin' "$t/app/update.log" 2>/dev/null && break; sleep 0.1; done
+log=$(iconv -f CP1252 -t UTF-8 "$t/app/update.log" 2>/dev/null)
+check_contains "the updater refuses it" "Le contenu (SHA-256 $(sha256sum < "$t/build3/lib/engine.dll" | cut -c1-64)/$(sha256sum < "$t/dl3/lib/engine.dll" | cut -c1-64))" "$log"
+check "and keeps the installed file" "engine 2, larger" "$(cat "$t/app/lib/engine.dll")"
+
 echo "== Wine: a download damaged in size is reported"
 truncate -s 2 "$t/dl/lib/engine.dll"
 report=$(wine_run "$bin/vorlo-release.exe" check "$(winpath "$t/dl")" --json)

@@ -24,14 +24,16 @@ using platform::UString;
 using release::CheckLine;
 
 const char16_t kUsage[] =
-    u"usage: vorlo-release make OLD_DIR NEW_DIR OUT_DIR [--json]\n"
+    u"usage: vorlo-release make OLD_DIR NEW_DIR OUT_DIR [--no-sha256] [--json]\n"
     u"       vorlo-release check DOWNLOAD_DIR [--json]\n"
     u"\n"
     u"make   compares the installed release OLD_DIR with the new build NEW_DIR and\n"
     u"       writes into OUT_DIR (new or empty) the new and changed files,\n"
     u"       current_release.txt and sizes.reg (import it with vorlo-reg import, reg\n"
     u"       import or regedit, or let StageUpdate do it). Refuses, naming the files,\n"
-    u"       a release that the updater would install wrongly.\n"
+    u"       a release that the updater would install wrongly. sizes.reg also holds\n"
+    u"       each file's SHA-256, which the updater then checks too; --no-sha256\n"
+    u"       records sizes only.\n"
     u"check  tells what the updater would do with the download folder DOWNLOAD_DIR:\n"
     u"       each file added, left out (size, missing, refused) or deleted, and the\n"
     u"       file it starts again.\n"
@@ -83,10 +85,10 @@ UString MiB(int64_t n) {
   return platform::IntToText(tenths / 10) + u"." + platform::IntToText(tenths % 10) + u" MiB";
 }
 
-int Make(const std::vector<UString>& names, bool json) {
+int Make(const std::vector<UString>& names, bool json, bool sha256) {
   release::Plan plan;
   UString error;
-  if (!release::MakePlan(names[0], names[1], &plan, &error)) {
+  if (!release::MakePlan(names[0], names[1], sha256, &plan, &error)) {
     PrintErr(u"vorlo-release: " + error + u"\n");
     return 1;
   }
@@ -153,6 +155,7 @@ int Check(const UString& folder, bool json) {
       case CheckLine::kAdd: return u"add";
       case CheckLine::kKept: return u"kept";
       case CheckLine::kSizeMismatch: return u"size-mismatch";
+      case CheckLine::kContentMismatch: return u"content-mismatch";
       case CheckLine::kMissing: return u"missing";
       case CheckLine::kRefused: return u"refused";
       case CheckLine::kDelete: return u"delete";
@@ -168,8 +171,13 @@ int Check(const UString& folder, bool json) {
       out += (i ? u"," : u"") + UString(u"{\"action\":\"") + action(l.kind) + u"\",\"path\":" +
              Quoted(l.path);
       if (l.actual >= 0) out += u",\"size\":" + platform::IntToText(l.actual);
-      if (l.kind == CheckLine::kSizeMismatch)
+      if (l.kind == CheckLine::kSizeMismatch) {
         out += u",\"recorded\":" + platform::IntToText(l.recorded);
+      }
+      if (l.kind == CheckLine::kContentMismatch) {
+        out += u",\"sha256\":" + Quoted(l.actual_sha256) + u",\"recorded_sha256\":" +
+               Quoted(l.recorded_sha256);
+      }
       out += u"}";
     }
     PrintOut(out + u"]}\n");
@@ -193,6 +201,10 @@ int Check(const UString& folder, bool json) {
         line = u"size mismatch  " + l.path + u": recorded " + platform::IntToText(l.recorded) +
                u", downloaded " + platform::IntToText(l.actual) + u" (left out)";
         break;
+      case CheckLine::kContentMismatch:
+        line = u"content mismatch " + l.path + u": recorded SHA-256 " + l.recorded_sha256 +
+               u", downloaded " + l.actual_sha256 + u" (left out)";
+        break;
       case CheckLine::kMissing: line = u"missing        " + l.path + u" (left out)"; break;
       case CheckLine::kRefused:
         line = u"refused        " + l.path + u" (leads out of its folder; left out)";
@@ -211,11 +223,13 @@ int Check(const UString& folder, bool json) {
 
 int main(int argc, char** argv) {
   std::vector<UString> args = platform::CommandLineArguments(argc, argv);
-  bool json = false;
+  bool json = false, sha256 = true;
   std::vector<UString> rest;
   for (const UString& a : args) {
     if (a == u"--json") {
       json = true;
+    } else if (a == u"--no-sha256") {
+      sha256 = false;
     } else if (a == u"--help" || a == u"-h" || a == u"/?") {
       PrintOut(kUsage);
       return 0;
@@ -224,7 +238,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!rest.empty() && rest[0] == u"make" && rest.size() == 4) {
-    return Make({rest[1], rest[2], rest[3]}, json);
+    return Make({rest[1], rest[2], rest[3]}, json, sha256);
   }
   if (!rest.empty() && rest[0] == u"check" && rest.size() == 2) return Check(rest[1], json);
   PrintErr(kUsage);

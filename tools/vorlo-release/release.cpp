@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/module.h"
+#include "platform/sha256.h"
 #include "tools/vorlo-reg/reg_file.h"
 
 namespace release {
@@ -21,8 +22,9 @@ using platform::kPathSeparator;
 using platform::UpperCase;
 
 constexpr char16_t kSizesFile[] = u"sizes.reg";
-// The key of the recorded sizes below HKEY_CURRENT_USER.
+// The keys of the recorded sizes and SHA-256 below HKEY_CURRENT_USER.
 const UString kSizesRegKey = UString(u"Software\\Vorlo") + config::kSizesKey;
+const UString kSha256RegKey = UString(u"Software\\Vorlo") + config::kSha256Key;
 
 UString WithSeparator(UString folder) {
   if (!folder.empty() && folder.back() != kPathSeparator && folder.back() != u'/') {
@@ -199,17 +201,29 @@ void CheckNames(Plan* plan) {
     by_name[UpperCase(manifest::FileNamePart(f.path))].push_back(&f);
   }
   for (const auto& [name, files] : by_name) {
-    const bool differ = std::any_of(files.begin(), files.end(), [&](const ReleaseFile* f) {
+    const bool sizes_differ = std::any_of(files.begin(), files.end(), [&](const ReleaseFile* f) {
       return f->size != files.front()->size;
     });
-    if (!differ) continue;
+    const bool contents_differ =
+        plan->sha256 && std::any_of(files.begin(), files.end(), [&](const ReleaseFile* f) {
+          return f->sha256 != files.front()->sha256;
+        });
+    if (!sizes_differ && !contents_differ) continue;
     std::vector<UString> listed;
     for (const ReleaseFile* f : files) {
       listed.push_back(f->path + u" (" + platform::IntToText(f->size) + u" bytes)");
     }
-    plan->refusals.push_back(u"Files of one name with different sizes: " + Join(listed) +
-                             u". The updater records one size per file name, so all but one "
-                             u"would be refused; rename them or ship them in separate releases.");
+    if (sizes_differ) {
+      plan->refusals.push_back(u"Files of one name with different sizes: " + Join(listed) +
+                               u". The updater records one size per file name, so all but one "
+                               u"would be refused; rename them or ship them in separate "
+                               u"releases.");
+    } else {
+      plan->refusals.push_back(u"Files of one name with different contents: " + Join(listed) +
+                               u". The updater records one SHA-256 per file name, so all but one "
+                               u"would be refused; rename them, ship them in separate releases, "
+                               u"or record no SHA-256 (--no-sha256).");
+    }
   }
   // The file the updater starts again: the first entry naming Vorlo's executable.
   std::vector<UString> entries;
@@ -226,7 +240,8 @@ void CheckNames(Plan* plan) {
   }
 }
 
-bool MakePlan(const UString& old_dir, const UString& new_dir, Plan* plan, UString* error) {
+bool MakePlan(const UString& old_dir, const UString& new_dir, bool sha256, Plan* plan,
+              UString* error) {
   const UString old_folder = WithSeparator(old_dir), new_folder = WithSeparator(new_dir);
   std::map<UString, int64_t> old_files, new_files;
   std::vector<UString> old_others, new_others;
@@ -235,6 +250,7 @@ bool MakePlan(const UString& old_dir, const UString& new_dir, Plan* plan, UStrin
     return false;
   }
   Plan p;
+  p.sha256 = sha256;
   for (const UString& o : new_others) {
     p.refusals.push_back(o + u": neither a file nor a folder (a link to a folder, a pipe, a " +
                          u"device); a release holds files only.");
@@ -276,6 +292,16 @@ bool MakePlan(const UString& old_dir, const UString& new_dir, Plan* plan, UStrin
       p.dropped.push_back(path);
     }
   }
+  if (sha256) {
+    for (std::vector<ReleaseFile>* list : {&p.added, &p.changed}) {
+      for (ReleaseFile& f : *list) {
+        if (!platform::FileSha256(new_folder + f.path, &f.sha256, error)) {
+          *error = new_folder + f.path + u": " + *error;
+          return false;
+        }
+      }
+    }
+  }
   CheckNames(&p);
   *plan = std::move(p);
   return true;
@@ -292,20 +318,23 @@ std::string ManifestBytes(const Plan& plan) {
 }
 
 bool SizesRegBytes(const Plan& plan, std::string* out, UString* error) {
-  regtool::RegFileKey key;
-  key.path = kSizesRegKey;
+  regtool::RegFileKey sizes, hashes;
+  sizes.path = kSizesRegKey;
+  hashes.path = kSha256RegKey;
   for (const ReleaseFile& f : plan.Shipped()) {
     const UString name = manifest::FileNamePart(f.path);
-    const bool seen = std::any_of(key.values.begin(), key.values.end(), [&](const auto& v) {
+    const bool seen = std::any_of(sizes.values.begin(), sizes.values.end(), [&](const auto& v) {
       return UpperCase(v.name) == UpperCase(name);
     });
     if (seen) continue;
-    regtool::RegFileValue v;
-    v.name = name;
-    v.value = platform::RegValue::Text(platform::IntToText(f.size));
-    key.values.push_back(std::move(v));
+    sizes.values.push_back({name, false, platform::RegValue::Text(platform::IntToText(f.size))});
+    if (plan.sha256) {
+      hashes.values.push_back({name, false, platform::RegValue::Text(u"\"" + f.sha256 + u"\"")});
+    }
   }
-  return regtool::FormatRegFile({key}, out, error);
+  std::vector<regtool::RegFileKey> keys = {sizes};
+  if (plan.sha256) keys.push_back(hashes);
+  return regtool::FormatRegFile(keys, out, error);
 }
 
 bool WriteRelease(const Plan& plan, const UString& new_dir, const UString& out_dir,
@@ -352,8 +381,8 @@ bool WriteRelease(const Plan& plan, const UString& new_dir, const UString& out_d
 
 bool CheckReport::Ok() const {
   return std::none_of(lines.begin(), lines.end(), [](const CheckLine& l) {
-    return l.kind == CheckLine::kSizeMismatch || l.kind == CheckLine::kMissing ||
-           l.kind == CheckLine::kRefused;
+    return l.kind == CheckLine::kSizeMismatch || l.kind == CheckLine::kContentMismatch ||
+           l.kind == CheckLine::kMissing || l.kind == CheckLine::kRefused;
   });
 }
 
@@ -365,8 +394,10 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
     return false;
   }
   CheckReport r;
-  // The recorded sizes, as the updater would find them once sizes.reg is imported.
+  // The recorded sizes and SHA-256, as the updater would find them once
+  // sizes.reg is imported.
   std::map<UString, int64_t> sizes;
+  std::map<UString, UString> hashes;
   std::string reg_bytes;
   if (platform::FileExists(folder + kSizesFile)) {
     regtool::RegFile reg;
@@ -377,6 +408,14 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
     }
     r.sizes_known = true;
     for (const regtool::RegFileKey& k : reg.keys) {
+      if (!k.remove && UpperCase(k.path) == UpperCase(kSha256RegKey)) {
+        for (const regtool::RegFileValue& v : k.values) {
+          // A text of the store, in double quotes.
+          const UString text = v.value.AsText();
+          if (!v.remove && text.size() >= 2)
+            hashes[UpperCase(v.name)] = text.substr(1, text.size() - 2);
+        }
+      }
       if (k.remove || UpperCase(k.path) != UpperCase(kSizesRegKey)) continue;
       for (const regtool::RegFileValue& v : k.values) {
         int64_t n;
@@ -407,6 +446,19 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
       if (recorded != actual) {
         r.lines.push_back({CheckLine::kSizeMismatch, l.text, recorded, actual});
         continue;
+      }
+      const auto hash = hashes.find(UpperCase(manifest::FileNamePart(l.text)));
+      if (hash != hashes.end()) {
+        UString found, why;
+        if (!platform::FileSha256(folder + l.text, &found, &why)) found = why;
+        const UString wanted = platform::Trim(hash->second);
+        if (platform::AsciiUpperCase(found) != platform::AsciiUpperCase(wanted)) {
+          CheckLine line{CheckLine::kContentMismatch, l.text, recorded, actual};
+          line.recorded_sha256 = wanted;
+          line.actual_sha256 = found;
+          r.lines.push_back(line);
+          continue;
+        }
       }
     }
     accepted.push_back(l.text);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -14,13 +15,22 @@ namespace release {
 
 using platform::UString;
 
-// A file below a release folder: its path there (system separators) and size.
+// A file below a release folder: its path there (system separators), size and
+// content's SHA-256.
 struct ReleaseFile {
+  ReleaseFile() = default;
+  ReleaseFile(UString p, int64_t s, UString hash = {})
+      : path(std::move(p)), size(s), sha256(std::move(hash)) {}
   UString path;
   int64_t size = 0;
+  UString sha256;  // 64 hexadecimal digits; empty when not recorded
 };
 
 struct Plan {
+  // Whether each shipped file's SHA-256 is recorded (sizes.reg, under
+  // ...\Updates\sha256), so that the updater also refuses a damaged file of
+  // the right size.
+  bool sha256 = true;
   std::vector<ReleaseFile> added;    // in the new build only
   std::vector<ReleaseFile> changed;  // in both, with other content
   std::vector<UString> dropped;      // in the installed release only
@@ -37,7 +47,8 @@ struct Plan {
 // the updater would install the release as built. The updater's own files in
 // an installation (update.log, backups *.old, its temporary files) are not
 // part of a release. False with a message when a folder cannot be read.
-bool MakePlan(const UString& old_dir, const UString& new_dir, Plan* plan, UString* error);
+bool MakePlan(const UString& old_dir, const UString& new_dir, bool sha256, Plan* plan,
+              UString* error);
 
 // Fills plan->refusals and plan->notes from its files.
 void CheckNames(Plan* plan);
@@ -46,7 +57,9 @@ void CheckNames(Plan* plan);
 std::string ManifestBytes(const Plan& plan);
 
 // sizes.reg: a "Windows Registry Editor Version 5.00" file of one REG_SZ
-// value per shipped file name under HKCU\Software\Vorlo\Updates\files.
+// value per shipped file name under HKCU\Software\Vorlo\Updates\files, and
+// with Plan::sha256 its SHA-256 under ...\Updates\sha256 (in double quotes,
+// as the configuration store writes texts).
 bool SizesRegBytes(const Plan& plan, std::string* out, UString* error);
 
 // Called after each file written: files done and in all, bytes done and in all.
@@ -61,18 +74,22 @@ bool WriteRelease(const Plan& plan, const UString& new_dir, const UString& out_d
 // What the updater would do with a download folder.
 struct CheckLine {
   enum Kind {
-    kAdd,           // installed
-    kKept,          // UPDATE.EXE: read, never replaced
-    kSizeMismatch,  // left out after a message box
-    kMissing,       // "not found", left out
-    kRefused,       // leads out of the folder, left out
-    kDelete,        // deleted from the installation, when there
-    kRestart,       // started again afterwards
+    kAdd,              // installed
+    kKept,             // UPDATE.EXE: read, never replaced
+    kSizeMismatch,     // left out after a message box
+    kContentMismatch,  // the right size, another SHA-256: left out after a message box
+    kMissing,          // "not found", left out
+    kRefused,          // leads out of the folder, left out
+    kDelete,           // deleted from the installation, when there
+    kRestart,          // started again afterwards
   };
+  CheckLine(Kind k, UString p, int64_t rec = -1, int64_t act = -1)
+      : kind(k), path(std::move(p)), recorded(rec), actual(act) {}
   Kind kind;
   UString path;
   int64_t recorded = -1;  // kSizeMismatch; kAdd when sizes are known
   int64_t actual = -1;
+  UString recorded_sha256, actual_sha256;  // kContentMismatch
 };
 
 struct CheckReport {

@@ -68,6 +68,20 @@ TEST(ReleaseNames, RefusedWhereTheUpdaterWouldGoWrong) {
           << platform::Utf16ToUtf8(plan.refusals[0]);
     }
   }
+  // One SHA-256 per file name too: files of one name and size but other
+  // contents are refused while the release records SHA-256.
+  for (const bool sha256 : {true, false}) {
+    Plan plan;
+    plan.sha256 = sha256;
+    plan.added = {{u"vorlo.exe", 5, u"aa"},
+                  {u"a" + kSep + u"x.ini", 3, u"bb"},
+                  {u"b" + kSep + u"x.ini", 3, u"cc"}};
+    release::CheckNames(&plan);
+    EXPECT_EQ(plan.refusals.size(), sha256 ? 1u : 0u);
+    if (sha256) {
+      EXPECT_NE(plan.refusals[0].find(u"different contents"), UString::npos);
+    }
+  }
   // Without vorlo.exe the release is fine, but Vorlo is not started again.
   Plan plan;
   plan.added = {{u"readme.txt", 1}};
@@ -123,7 +137,7 @@ TEST_F(ReleaseFolders, FindsNewChangedAndDroppedFilesAndWritesTheDownload) {
 
   Plan plan;
   UString error;
-  ASSERT_TRUE(release::MakePlan(U(old_dir), U(new_dir), &plan, &error))
+  ASSERT_TRUE(release::MakePlan(U(old_dir), U(new_dir), true, &plan, &error))
       << platform::Utf16ToUtf8(error);
   EXPECT_TRUE(plan.refusals.empty());
   ASSERT_EQ(plan.added.size(), 1u);
@@ -144,6 +158,8 @@ TEST_F(ReleaseFolders, FindsNewChangedAndDroppedFilesAndWritesTheDownload) {
   EXPECT_EQ(testing_support::ReadFileBytes(Join(Join(out, "lib"), "engine.dll")), "abd");
   EXPECT_FALSE(testing_support::PathExists(Join(Join(out, "lib"), "same.dll")));
   EXPECT_TRUE(testing_support::PathExists(Join(out, "sizes.reg")));
+  EXPECT_EQ(plan.changed[0].sha256,
+            u"a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9");
 
   // What the updater would do with it.
   release::CheckReport report;
@@ -165,13 +181,23 @@ TEST_F(ReleaseFolders, CheckTellsWhatTheUpdaterWouldLeaveOut) {
   Put(dl, "vorlo.exe", "new");
   Put(dl, "short.dll", "cut");
   Put(dl, "UPDATE.EXE", "u");
+  Put(dl, "damaged.dll", "abd");
   Put(dl, "current_release.txt",
       "[LocalFiles]\r\nvorlo.exe\r\nshort.dll\r\nabsent.dll\r\n..\\up.dll\r\nUPDATE.EXE\r\n"
+      "damaged.dll\r\n"
       "[end]\r\n[DeleteLocalFiles]\r\nold.dll\r\n[end]\r\n");
   // sizes.reg as REGEDIT4, a form the updater's makers may write by hand.
   Put(dl, "sizes.reg",
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates\\files]\r\n"
-      "\"vorlo.exe\"=\"3\"\r\n\"short.dll\"=\"10\"\r\n\"UPDATE.EXE\"=\"1\"\r\n");
+      "\"vorlo.exe\"=\"3\"\r\n\"short.dll\"=\"10\"\r\n\"UPDATE.EXE\"=\"1\"\r\n"
+      "\"damaged.dll\"=\"3\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates\\sha256]\r\n"
+      // "abc" was shipped; "abd" arrived.
+      "\"damaged.dll\"="
+      "\"\\\"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\\\"\"\r\n"
+      // The same digest in lower case: matches.
+      "\"vorlo.exe\"="
+      "\"\\\"11507a0e2f5e69d5dfa40a62a1bd7b6ee57e6bcd85c67c9b8431b36fff21c437\\\"\"\r\n");
   release::CheckReport report;
   UString error;
   ASSERT_TRUE(release::CheckDownload(U(dl), &report, &error));
@@ -179,8 +205,8 @@ TEST_F(ReleaseFolders, CheckTellsWhatTheUpdaterWouldLeaveOut) {
   const std::vector<std::pair<CheckLine::Kind, UString>> expected = {
       {CheckLine::kAdd, u"vorlo.exe"},      {CheckLine::kSizeMismatch, u"short.dll"},
       {CheckLine::kMissing, u"absent.dll"}, {CheckLine::kRefused, u".." + kSep + u"up.dll"},
-      {CheckLine::kKept, u"UPDATE.EXE"},    {CheckLine::kDelete, u"old.dll"},
-      {CheckLine::kRestart, u"vorlo.exe"},
+      {CheckLine::kKept, u"UPDATE.EXE"},    {CheckLine::kContentMismatch, u"damaged.dll"},
+      {CheckLine::kDelete, u"old.dll"},     {CheckLine::kRestart, u"vorlo.exe"},
   };
   ASSERT_EQ(report.lines.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
