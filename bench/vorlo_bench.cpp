@@ -4,6 +4,7 @@
 // what the program itself shows (the terminal front end's log lines).
 //
 //   vorlo-bench copy SRC DST              the copy of an exchange, into place
+//   vorlo-bench sha256 FILE               the SHA-256 check of a downloaded file
 //   vorlo-bench stage DL APP              the exchange stage, terminal front end
 //   vorlo-bench manifest DL               reading [LocalFiles], no size check
 //   vorlo-bench stat-list DL              stat of every file the manifest names
@@ -27,6 +28,7 @@
 #include "platform/handoff.h"
 #include "platform/process_list.h"
 #include "platform/running_object.h"
+#include "platform/sha256.h"
 #include "platform/system_ops.h"
 #include "platform/ui.h"
 
@@ -268,6 +270,15 @@ int Copy(const char* src, const char* dst) {
   return ok ? 0 : 1;
 }
 
+int Sha256(const char* path) {
+  const auto t = Clock::now();
+  platform::UString hex, error;
+  const bool ok = platform::FileSha256(U(path), &hex, &error);
+  Result("total", Since(t));
+  std::printf("%s\n", platform::Utf16ToUtf8(hex).c_str());
+  return ok ? 0 : 1;
+}
+
 int Detect(const char* path) {
   const auto t = Clock::now();
   const bool running = platform::IsApplicationRunning(U(path));
@@ -345,6 +356,7 @@ int main(int argc, char** argv) {
   }
   const std::string cmd = argv[1];
   if (cmd == "copy" && argc == 4) return Copy(argv[2], argv[3]);
+  if (cmd == "sha256" && argc == 3) return Sha256(argv[2]);
   if (cmd == "detect" && argc == 3) return Detect(argv[2]);
   if (cmd == "lines" && argc == 3) return Lines(argc, argv, std::stol(argv[2]));
   if (cmd == "handoffs" && argc == 3) return HandOffs(argc, argv, std::stol(argv[2]));

@@ -20,7 +20,8 @@ TEST(Sha256, KnownDigestsOfBytesAndFiles) {
       {"", u"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {"abc", u"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       // One byte more than a read of the file takes at once.
-      {std::string(1048577, 'a'), u"4a3f0c0c213adea174f9a3d4c13177315b588bdb2e9c1012d3d0bf0453ca0f6a"},
+      {std::string(1048577, 'a'),
+       u"4a3f0c0c213adea174f9a3d4c13177315b588bdb2e9c1012d3d0bf0453ca0f6a"},
   };
   testing_support::TempDir dir;
   for (const auto& c : cases) {
