@@ -141,6 +141,8 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
     const UString added = LoadResString(texts::kEntryAdded);
     const UString not_found = LoadResString(texts::kEntryNotFound);
     const UString refused = LoadResString(texts::kEntryRefused);
+    // Releases without SHA-256 values cost no lookup per file.
+    const bool sha256 = CheckForSize && store.SubKeyexists(config::kSha256Key);
     for (const manifest::Line& line :
          manifest::ReadSection(bytes, Path, BeginSectionKey, EndSectionKey)) {
       const UString& entry = line.text;
@@ -172,7 +174,8 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
         }
         // A recorded SHA-256, where the release has one, is checked as the size is.
         UString wanted;
-        if (store.ReadValueRegisterDFset(config::kSha256Key, wanted, manifest::FileNamePart(entry),
+        if (sha256 &&
+            store.ReadValueRegisterDFset(config::kSha256Key, wanted, manifest::FileNamePart(entry),
                                          config::varString)) {
           UString found, why;
           if (!Sys->FileSha256(file, &found, &why)) found = why;

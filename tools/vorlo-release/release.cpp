@@ -200,7 +200,8 @@ void CheckNames(Plan* plan) {
   for (const ReleaseFile& f : shipped) {
     by_name[UpperCase(manifest::FileNamePart(f.path))].push_back(&f);
   }
-  for (const auto& [name, files] : by_name) {
+  for (const auto& named : by_name) {
+    const std::vector<const ReleaseFile*>& files = named.second;
     const bool sizes_differ = std::any_of(files.begin(), files.end(), [&](const ReleaseFile* f) {
       return f->size != files.front()->size;
     });
