@@ -8,6 +8,13 @@
 //   vorlo-bench stage DL APP              the exchange stage, terminal front end
 //   vorlo-bench manifest DL               reading [LocalFiles], no size check
 //   vorlo-bench stat-list DL              stat of every file the manifest names
+//   vorlo-bench flush-list DL             open and fsync every file the manifest names
+//   vorlo-bench log-lines N DIR           N log lines through the channel, terminal front end
+//   vorlo-bench baseline-lines N DIR      the physical price of N such lines: a hand-off to
+//                                         another thread and back (mutex and condition
+//                                         variables), the line written to standard output
+//                                         there, and update.log opened, appended and closed
+//   vorlo-bench baseline-safe-lines N DIR the same with update.log's checks (lstat, flock, fstat)
 //   vorlo-bench detect PATH               one running-application check
 //   vorlo-bench lines N                   N log lines into the window's view
 //   vorlo-bench time CMD [ARG...]         wall time of a command
@@ -17,7 +24,9 @@
 //   vorlo-bench make-release DIR N BYTES  N files (fNNNN.dat in d00..d99) and their manifest
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,8 +42,10 @@
 #include "platform/ui.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <gtk/gtk.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -158,6 +169,119 @@ int StatList(const char* dl) {
   }
   Result("total", Since(t));
   Result("found_count", static_cast<double>(found));
+  return 0;
+}
+
+// The files a manifest's [LocalFiles] names, below `dl`.
+std::vector<std::string> ManifestFiles(const char* dl) {
+  std::string manifest;
+  platform::ReadWholeFile(U(dl) + u"/current_release.txt", &manifest, nullptr);
+  std::vector<std::string> files;
+  size_t start = 0;
+  bool open = false;
+  while (start < manifest.size()) {
+    size_t end = manifest.find('\n', start);
+    if (end == std::string::npos) end = manifest.size();
+    std::string line = manifest.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    if (line == "[LocalFiles]" || line == "[end]") {
+      open = line == "[LocalFiles]";
+    } else if (open && !line.empty()) {
+      files.push_back(std::string(dl) + "/" + line);
+    }
+  }
+  return files;
+}
+
+// One flush to disk per file: what the exchange adds to cp -a for a file
+// that is whole on disk before it takes the installed name.
+int FlushList(const char* dl) {
+  const std::vector<std::string> files = ManifestFiles(dl);
+  const auto t = Clock::now();
+  for (const std::string& f : files) {
+    const int fd = open(f.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 1;
+    fsync(fd);
+    close(fd);
+  }
+  Result("total", Since(t));
+  return 0;
+}
+
+// N lines through the worker's Log channel, as the run reports them: the
+// hand-off to the window thread of the terminal front end, which writes the
+// line to standard output, then update.log in DIR.
+int LogLines(long n, const char* dir) {
+  forms::TApplication app(platform::ui::OpenConsoleToolkit());
+  app.Title = kApplicationTitle;
+  CountingSystem sys;
+  sys.exe = U(dir) + u"/update";
+  double total = 0;
+  OnWorker(
+      app,
+      [&](TExec* e) {
+        const UString text = u"Ajouté : " + U(dir) + u"/d00/f0001.dat";
+        const auto t = Clock::now();
+        for (long i = 0; i < n; ++i) e->Log = text;
+        total = Since(t);
+      },
+      &sys);
+  Result("total", total);
+  Result("per_line", total / static_cast<double>(n));
+  return 0;
+}
+
+// The same N lines at their physical price, with nothing of the program's;
+// with `safe`, update.log also gets the checks the program makes (that the
+// name is a regular file before it is opened, the writers' lock, the type
+// and length of what was opened).
+int BaselineLines(long n, const char* dir, bool safe) {
+  const std::string log = std::string(dir) + "/baseline.log";
+  std::mutex m;
+  std::condition_variable to_window, to_worker;
+  const std::string* pending = nullptr;
+  bool done = false, stop = false;
+  std::thread window([&] {
+    std::unique_lock<std::mutex> lock(m);
+    for (;;) {
+      to_window.wait(lock, [&] { return pending != nullptr || stop; });
+      if (stop) return;
+      const std::string line = *pending + "\n";
+      if (write(STDOUT_FILENO, line.data(), line.size()) < 0) return;
+      pending = nullptr;
+      done = true;
+      to_worker.notify_one();
+    }
+  });
+  const std::string text = "Ajouté : " + std::string(dir) + "/d00/f0001.dat";
+  const auto t = Clock::now();
+  for (long i = 0; i < n; ++i) {
+    {
+      std::unique_lock<std::mutex> lock(m);
+      pending = &text;
+      done = false;
+      to_window.notify_one();
+      to_worker.wait(lock, [&] { return done; });
+    }
+    const std::string entry = "12/10/26 15:36:41 : " + text + "\r\n";
+    struct stat st;
+    if (safe) lstat(log.c_str(), &st);
+    const int fd = open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return 1;
+    if (safe && (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &st) != 0)) return 1;
+    if (write(fd, entry.data(), entry.size()) < 0) return 1;
+    close(fd);
+  }
+  const double total = Since(t);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    stop = true;
+  }
+  to_window.notify_one();
+  window.join();
+  Result("total", total);
+  Result("per_line", total / static_cast<double>(n));
   return 0;
 }
 
@@ -364,6 +488,13 @@ int main(int argc, char** argv) {
   if (cmd == "stage" && argc == 4) return Stage(argv[2], argv[3], false);
   if (cmd == "manifest" && argc == 3) return Stage(argv[2], argv[2], true);
   if (cmd == "stat-list" && argc == 3) return StatList(argv[2]);
+  if (cmd == "flush-list" && argc == 3) return FlushList(argv[2]);
+  if (cmd == "log-lines" && argc == 4) return LogLines(std::stol(argv[2]), argv[3]);
+  if (cmd == "baseline-lines" && argc == 4)
+    return BaselineLines(std::stol(argv[2]), argv[3], false);
+  if (cmd == "baseline-safe-lines" && argc == 4) {
+    return BaselineLines(std::stol(argv[2]), argv[3], true);
+  }
   if (cmd == "time" && argc >= 3) return Time(argv + 2);
   if (cmd == "peak" && argc >= 3) return Peak(argv + 2);
   if (cmd == "first-status" && argc >= 4) return FirstStatus(argv[2], argv + 3);

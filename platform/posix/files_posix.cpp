@@ -204,21 +204,24 @@ bool WriteWholeFile(UStringView path, std::string_view bytes, UString* error) {
 
 bool AppendToSharedFile(UStringView path, std::string_view bytes) {
   const std::string p = Native(path);
-  // Something that is there but is no regular file is never opened.
+  // Something that is there but is no regular file (or a link to one) is
+  // never opened; nor is a link to nothing, which the open would create.
   struct stat st;
-  if (lstat(p.c_str(), &st) == 0 && !IsRegular(p)) return false;
+  if (lstat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !IsRegular(p)) return false;
   ScopedFd fd;
   for (;;) {
     fd.reset(Calls().open(p.c_str(),
                           O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
     if (fd.valid() || errno != EINTR) break;
   }
-  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (!fd.valid()) return false;
   // Cooperating writers lock the file; one that holds it makes this line go.
   if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-  // Under the lock nobody else appends, so the length now is where the line
-  // starts; a line that does not go in whole is taken out again.
-  if (fstat(fd.get(), &st) != 0) return false;
+  // What was opened is a regular file (it may have been replaced since the
+  // check above); under the lock nobody else appends, so its length now is
+  // where the line starts, and a line that does not go in whole is taken out
+  // again.
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   if (!WriteAll(fd.get(), bytes.data(), bytes.size())) {
     while (Calls().ftruncate(fd.get(), st.st_size) != 0 && errno == EINTR) {
     }
