@@ -142,36 +142,6 @@ int Stage(const char* dl, const char* app_dir, bool manifest_only) {
   return 0;
 }
 
-int StatList(const char* dl) {
-  std::string manifest;
-  platform::ReadWholeFile(U(dl) + u"/current_release.txt", &manifest, nullptr);
-  const auto t = Clock::now();
-  size_t found = 0;
-  size_t start = 0;
-  bool open = false;
-  while (start < manifest.size()) {
-    size_t end = manifest.find('\n', start);
-    if (end == std::string::npos) end = manifest.size();
-    std::string line = manifest.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    start = end + 1;
-    if (line == "[LocalFiles]") {
-      open = true;
-      continue;
-    }
-    if (line == "[end]") {
-      open = false;
-      continue;
-    }
-    if (!open || line.empty()) continue;
-    struct stat st;
-    if (stat((std::string(dl) + "/" + line).c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++found;
-  }
-  Result("total", Since(t));
-  Result("found_count", static_cast<double>(found));
-  return 0;
-}
-
 // The files a manifest's [LocalFiles] names, below `dl`.
 std::vector<std::string> ManifestFiles(const char* dl) {
   std::string manifest;
@@ -192,6 +162,18 @@ std::vector<std::string> ManifestFiles(const char* dl) {
     }
   }
   return files;
+}
+
+int StatList(const char* dl) {
+  const auto t = Clock::now();
+  size_t found = 0;
+  for (const std::string& f : ManifestFiles(dl)) {
+    struct stat st;
+    if (stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ++found;
+  }
+  Result("total", Since(t));
+  Result("found_count", static_cast<double>(found));
+  return 0;
 }
 
 // One flush to disk per file: what the exchange adds to cp -a for a file

@@ -79,6 +79,8 @@ setup_release() {
   reg add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\""
   size vorlo.exe
 }
+# winpath PATH: the Linux path as Wine's Z: drive names it.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # reg ARGS: vorlo-reg, forced and quiet.
 reg() { "$bin/vorlo-reg" "$@" /f >/dev/null; }
 # size NAME: records the size of the downloaded NAME, as the downloader does.

@@ -11,7 +11,6 @@ root=$(mktemp -d)
 trap 'stop_display; rm -rf "$root"' EXIT
 start_display || exit 1
 
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 wreg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
 
 setup() {

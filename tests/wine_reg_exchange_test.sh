@@ -17,7 +17,6 @@ trap 'rm -rf "$XDG_CONFIG_HOME" "$work"' EXIT
 . "$(dirname "$0")/e2e_lib.sh"
 wreg() { "$WINE64" reg "$@" 2>&1 | tr -d '\r'; }
 wprobe() { "$WINE64" "$win/store_probe.exe" "$@" 2>&1 | tr -d '\r'; }
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # wine64 reg add, then the Windows store.
 wreg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /t REG_SZ /d '"/opt/vorlo/"' /f >/dev/null

@@ -13,7 +13,6 @@ root=$(mktemp -d)
 trap 'stop_display; rm -rf "$root"' EXIT
 start_display || exit 1
 
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 wine_run() { "$WINE64" "$@" 2>/dev/null | tr -d '\r'; }
 
 t=$root

@@ -3,6 +3,7 @@
 // back as the same numbers.
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "config/variant.h"
@@ -50,21 +51,13 @@ Variant Make(uint8_t pick, const uint8_t*& data, size_t& size) {
 
 // Each reader answers or refuses, never anything else.
 void ReadAll(const Variant& v) {
-  try {
-    v.AsInt64();
-  } catch (const config::EVariantError&) {
-  }
-  try {
-    v.AsDouble();
-  } catch (const config::EVariantError&) {
-  }
-  try {
-    v.AsBoolean();
-  } catch (const config::EVariantError&) {
-  }
-  try {
-    v.AsText();
-  } catch (const config::EVariantError&) {
+  const std::function<void()> readers[] = {[&] { v.AsInt64(); }, [&] { v.AsDouble(); },
+                                           [&] { v.AsBoolean(); }, [&] { v.AsText(); }};
+  for (const auto& read : readers) {
+    try {
+      read();
+    } catch (const config::EVariantError&) {
+    }
   }
 }
 
