@@ -297,6 +297,39 @@ TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
   }
 }
 
+// A file larger than the pieces the copy goes in (the disk starts writing
+// each one as it is copied) arrives whole and in order, by the kernel and by
+// hand from wherever the kernel stopped.
+TEST_F(ExchangeFaultTest, AFileOfManyPiecesArrivesWhole) {
+  std::string big((17 << 20) + 4097, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const struct {
+    const char* what;
+    Plan copy_err;
+  } cases[] = {
+      {"by the kernel", {}},
+      {"by hand after the first piece", {1, 1, EXDEV}},
+      {"by hand from the start", {0, 1, EXDEV}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(Join(r_.app, "a.bin"), old_);
+    WriteFileBytes(Join(r_.dl, "a.bin"), big);
+    std::remove(Join(r_.app, "a.bin.old").c_str());
+    Harness h(r_.dir.Path());
+    h.exec->Exe_Path = U(r_.app) + u"/";
+    h.exec->User_Path = U(r_.dl) + u"/";
+    {
+      Faults faults;
+      g.copy_err = c.copy_err;
+      h.OnWorker([&] { h.exec->ExchangeFile(u"a.bin"); });
+    }
+    EXPECT_TRUE(ReadFileBytes(Join(r_.app, "a.bin")) == big);
+    EXPECT_EQ(h.screen.lines.back(), u"Fichier copié !");
+    EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
+  }
+}
+
 // Neither a link nor a rename: the backup is refused, and the new file still
 // replaces the installed one in one step.
 TEST_F(ExchangeFaultTest, ABackupRefusedEverywhere) {
