@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "platform/hive.h"
@@ -90,7 +91,10 @@ class Connection {
   explicit Connection(sqlite3* db) : db_(db) {}
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
-  ~Connection() { sqlite3_close_v2(db_); }
+  ~Connection() {
+    for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
+    sqlite3_close_v2(db_);
+  }
 
   sqlite3* get() const { return db_; }
 
@@ -103,19 +107,41 @@ class Connection {
   }
   void Exec(const char* sql) const { Check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
 
+  // A statement for `sql`: the one kept from an earlier use, else a new one.
+  // A run reads the same few statements once per file of a release, and
+  // compiling them again each time cost more than running them.
+  sqlite3_stmt* Take(const char* sql) const {
+    const auto kept = prepared_.find(sql);
+    if (kept != prepared_.end()) {
+      sqlite3_stmt* stmt = kept->second;
+      prepared_.erase(kept);
+      return stmt;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    Check(sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr));
+    return stmt;
+  }
+  // Keeps a statement done with for the next use of its text (one per text:
+  // a statement still in use by a caller up the stack has its own).
+  void Give(sqlite3_stmt* stmt) const {
+    if (stmt == nullptr) return;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (!prepared_.emplace(sqlite3_sql(stmt), stmt).second) sqlite3_finalize(stmt);
+  }
+
  private:
   sqlite3* db_;
+  mutable std::map<std::string, sqlite3_stmt*> prepared_;
 };
 
 // Owns one prepared statement.
 class Stmt {
  public:
-  Stmt(const Connection& c, const char* sql) : c_(c) {
-    c_.Check(sqlite3_prepare_v2(c.get(), sql, -1, &s_, nullptr));
-  }
+  Stmt(const Connection& c, const char* sql) : c_(c), s_(c.Take(sql)) {}
   Stmt(const Stmt&) = delete;
   Stmt& operator=(const Stmt&) = delete;
-  ~Stmt() { sqlite3_finalize(s_); }
+  ~Stmt() { c_.Give(s_); }
 
   Stmt& Bind(int i, const std::string& v) {
     c_.Check(sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
