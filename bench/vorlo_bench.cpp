@@ -8,7 +8,10 @@
 //   vorlo-bench stage DL APP              the exchange stage, terminal front end
 //   vorlo-bench manifest DL               reading [LocalFiles], no size check
 //   vorlo-bench stat-list DL              stat of every file the manifest names
+//   vorlo-bench flush FILE                open and fsync one file
 //   vorlo-bench flush-list DL             open and fsync every file the manifest names
+//   vorlo-bench exchange-list DL APP      the exchange of every file the manifest names at
+//                                         its physical price, file by file
 //   vorlo-bench log-lines N DIR           N log lines through the channel, terminal front end
 //   vorlo-bench baseline-lines N DIR      the physical price of N such lines: a hand-off to
 //                                         another thread and back (mutex and condition
@@ -16,7 +19,8 @@
 //                                         there, and update.log opened, appended and closed
 //   vorlo-bench baseline-safe-lines N DIR the same with update.log's checks (lstat, flock, fstat)
 //   vorlo-bench detect PATH               one running-application check
-//   vorlo-bench lines N                   N log lines into the window's view
+//   vorlo-bench lines N                   N log lines into the window's view, and the
+//                                         memory they take
 //   vorlo-bench time CMD [ARG...]         wall time of a command
 //   vorlo-bench peak CMD [ARG...]         peak memory of a command (KiB)
 //   vorlo-bench first-status DIR CMD...   start to the first status line of update
@@ -187,6 +191,50 @@ int FlushList(const char* dl) {
     fsync(fd);
     close(fd);
   }
+  Result("total", Since(t));
+  return 0;
+}
+
+// The exchange of every file a manifest names at its physical price, file
+// by file, with nothing of the program's: the new content copied into a
+// temporary file beside the installed one with its permissions and times,
+// flushed to disk, the installed file given its backup name as a second
+// name, and the temporary file renamed over the installed name.
+int ExchangeList(const char* dl, const char* app) {
+  const std::vector<std::string> files = ManifestFiles(dl);
+  const size_t skip = std::string(dl).size();
+  const auto t = Clock::now();
+  for (const std::string& from : files) {
+    const std::string to = app + from.substr(skip);
+    const std::string tmp_pattern = to.substr(0, to.rfind('/') + 1) + ".vorlo-XXXXXX.tmp";
+    std::string tmp = tmp_pattern;
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (in < 0 || fstat(in, &st) != 0) return 1;
+    const int out = mkostemps(tmp.data(), 4, O_CLOEXEC);
+    if (out < 0) return 1;
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(st.st_size), 0) !=
+            st.st_size ||
+        fchmod(out, st.st_mode & 0777) != 0 || futimens(out, times) != 0 || fsync(out) != 0) {
+      return 1;
+    }
+    close(out);
+    close(in);
+    if (link(to.c_str(), (to + ".old").c_str()) != 0) return 1;
+    if (rename(tmp.c_str(), to.c_str()) != 0) return 1;
+  }
+  Result("total", Since(t));
+  return 0;
+}
+
+// One flush to disk of a file just written: what the disk's writing of it
+// costs after a copy that left it in memory.
+int Flush(const char* path) {
+  const auto t = Clock::now();
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || fsync(fd) != 0) return 1;
+  close(fd);
   Result("total", Since(t));
   return 0;
 }
@@ -435,21 +483,50 @@ int HandOffs(int argc, char** argv, long n) {
   return 0;
 }
 
+#ifdef _WIN32
+double ResidentBytes() { return 0; }
+#else
+// The process's resident memory.
+double ResidentBytes() {
+  long pages = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f == nullptr) return 0;
+  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+#endif
+
 // N Log lines into the window's view; the cost per line of the first and of
-// the last thousand.
+// the last thousand, and the resident memory against the text the view holds
+// after the first thousand lines, at half-way and at the end.
 int Lines(int argc, char** argv, long n) {
   double first = 0, last = 0;
+  double text = 0, text_first = 0, text_half = 0, mem_first = 0, mem_half = 0, mem_end = 0;
   OnShownWindow(argc, argv, [&](TExec* exec) {
+    // The window manager maps the window some time after it is shown; lines
+    // before that draw nothing and would flatter the first thousand.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     for (long i = 0; i < n; ++i) {
+      const UString line = u"Ajouté : /opt/vorlo/lib/file" + platform::IntToText(i) + u".dll";
       const auto t = Clock::now();
-      exec->Log = u"Ajouté : /opt/vorlo/lib/file" + platform::IntToText(i) + u".dll";
+      exec->Log = line;
       const double s = Since(t);
+      text += static_cast<double>(platform::Utf16ToUtf8(line).size() + 1);
       if (i < 1000) first += s;
       if (i >= n - 1000) last += s;
+      if (i == 999) text_first = text, mem_first = ResidentBytes();
+      if (i == n / 2 - 1) text_half = text, mem_half = ResidentBytes();
+      if (i == n - 1) mem_end = ResidentBytes();
     }
   });
   Result("first_per_line", first / 1000);
   Result("last_per_line", last / 1000);
+  // Memory added per byte of text added, over the first and the second half.
+  Result("mem_per_text_first_half", (mem_half - mem_first) / (text_half - text_first));
+  Result("mem_per_text_second_half", (mem_end - mem_half) / (text - text_half));
+  Result("text_bytes", text);
+  Result("mem_growth_bytes", mem_end - mem_first);
   return 0;
 }
 
@@ -470,7 +547,9 @@ int main(int argc, char** argv) {
   if (cmd == "stage" && argc == 4) return Stage(argv[2], argv[3], false);
   if (cmd == "manifest" && argc == 3) return Stage(argv[2], argv[2], true);
   if (cmd == "stat-list" && argc == 3) return StatList(argv[2]);
+  if (cmd == "flush" && argc == 3) return Flush(argv[2]);
   if (cmd == "flush-list" && argc == 3) return FlushList(argv[2]);
+  if (cmd == "exchange-list" && argc == 4) return ExchangeList(argv[2], argv[3]);
   if (cmd == "log-lines" && argc == 4) return LogLines(std::stol(argv[2]), argv[3]);
   if (cmd == "baseline-lines" && argc == 4)
     return BaselineLines(std::stol(argv[2]), argv[3], false);
