@@ -174,6 +174,34 @@ TEST(SqliteHive, TheHiveAndItsCompanionFilesAreTheUsersOnly) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
+// The statements a connection keeps between uses hold no snapshot and no
+// lock: a value written by another program in between is read, and the other
+// program can checkpoint the whole journal while the connection stays open.
+TEST(SqliteHive, KeptStatementsSeeLaterWritesAndHoldNoLock) {
+  ScratchHive scratch;
+  platform::Hive hive;
+  auto key = hive.Create(u"Software\\Vorlo\\Updates\\files");
+  ASSERT_TRUE(key.has_value());
+  ASSERT_TRUE(key->Write(u"a.dll", platform::RegValue::Text(u"1")));
+  platform::RegValue v;
+  ASSERT_TRUE(key->Read(u"a.dll", &v));
+  EXPECT_EQ(v.AsText(), u"1");
+  Sql(scratch.File(), "UPDATE vals SET data = '10' WHERE name = 'a.dll'");
+  ASSERT_TRUE(key->Read(u"a.dll", &v));
+  EXPECT_EQ(v.AsText(), u"10");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(scratch.File().c_str(), &other), SQLITE_OK);
+  int busy = -1;
+  sqlite3_stmt* check = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(other, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &check, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+  busy = sqlite3_column_int(check, 0);
+  sqlite3_finalize(check);
+  sqlite3_close(other);
+  EXPECT_EQ(busy, 0);
+}
+
 // A writer that keeps the hive locked longer than the wait: the words say
 // the hive is busy, not damaged.
 TEST(SqliteHive, AHiveLockedByAnotherWriterIsBusyNotDamaged) {
