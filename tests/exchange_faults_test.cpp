@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
+
 #include "platform/files.h"
 #include "platform/posix/file_calls.h"
 #include "tests/support/harness.h"
@@ -126,6 +129,21 @@ class ExchangeFaultTest : public ::testing::Test {
     // Large enough for several reads and writes of the copy by hand.
     old_ = std::string(3 << 20, 'o');
     new_ = std::string((3 << 20) + 7, 'n');
+  }
+  // The old file installed and `content` downloaded, then exchanged on a
+  // worker with the faults `plan` sets in place; answers the run's harness.
+  std::unique_ptr<Harness> ExchangeUnder(const std::string& content,
+                                         const std::function<void()>& plan) {
+    WriteFileBytes(Join(r_.app, "a.bin"), old_);
+    WriteFileBytes(Join(r_.dl, "a.bin"), content);
+    std::remove(Join(r_.app, "a.bin.old").c_str());
+    auto h = std::make_unique<Harness>(r_.dir.Path());
+    h->exec->Exe_Path = U(r_.app) + u"/";
+    h->exec->User_Path = U(r_.dl) + u"/";
+    Faults faults;
+    plan();
+    h->OnWorker([&] { h->exec->ExchangeFile(u"a.bin"); });
+    return h;
   }
   std::vector<std::string> StagedLeft() const {
     std::vector<std::string> left;
@@ -269,18 +287,11 @@ TEST_F(ExchangeFaultTest, EveryFaultLeavesAWholeFileAndNoTemporaryFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(Join(r_.app, "a.bin"), old_);
-    WriteFileBytes(Join(r_.dl, "a.bin"), new_);
-    std::remove(Join(r_.app, "a.bin.old").c_str());
-    Harness h(r_.dir.Path());
-    h.exec->Exe_Path = U(r_.app) + u"/";
-    h.exec->User_Path = U(r_.dl) + u"/";
-    {
-      Faults faults;
+    const auto run = ExchangeUnder(new_, [&] {
       g.*c.call = c.plan;
       if (c.also != nullptr) g.*c.also = c.also_plan;
-      h.OnWorker([&] { h.exec->ExchangeFile(u"a.bin"); });
-    }
+    });
+    const Harness& h = *run;
     EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin")), c.installs ? new_ : old_);
     EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
     const auto& lines = h.screen.lines;
@@ -313,19 +324,9 @@ TEST_F(ExchangeFaultTest, AFileOfManyPiecesArrivesWhole) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(Join(r_.app, "a.bin"), old_);
-    WriteFileBytes(Join(r_.dl, "a.bin"), big);
-    std::remove(Join(r_.app, "a.bin.old").c_str());
-    Harness h(r_.dir.Path());
-    h.exec->Exe_Path = U(r_.app) + u"/";
-    h.exec->User_Path = U(r_.dl) + u"/";
-    {
-      Faults faults;
-      g.copy_err = c.copy_err;
-      h.OnWorker([&] { h.exec->ExchangeFile(u"a.bin"); });
-    }
+    const auto run = ExchangeUnder(big, [&] { g.copy_err = c.copy_err; });
     EXPECT_TRUE(ReadFileBytes(Join(r_.app, "a.bin")) == big);
-    EXPECT_EQ(h.screen.lines.back(), u"Fichier copié !");
+    EXPECT_EQ(run->screen.lines.back(), u"Fichier copié !");
     EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
   }
 }
