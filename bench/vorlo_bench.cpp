@@ -117,29 +117,33 @@ void OnWorker(forms::TApplication& app, const std::function<void(TExec*)>& body,
   delete exec;
 }
 
-int Stage(const char* dl, const char* app_dir, bool manifest_only) {
+// OnWorker in the terminal front end, with `sys` as the system and `exe` as
+// the updater's own path (update.log goes beside it).
+void OnConsoleWorker(const UString& exe, CountingSystem* sys,
+                     const std::function<void(TExec*)>& body) {
   forms::TApplication app(platform::ui::OpenConsoleToolkit());
   app.Title = kApplicationTitle;
+  sys->exe = exe;
+  OnWorker(app, body, sys);
+}
+
+int Stage(const char* dl, const char* app_dir, bool manifest_only) {
   CountingSystem sys;
-  sys.exe = U(dl) + u"/../update";
   double total = 0;
-  OnWorker(
-      app,
-      [&](TExec* e) {
-        e->User_Path = U(dl) + u"/";
-        e->Exe_Path = U(app_dir) + u"/";
-        const auto t = Clock::now();
-        std::vector<UString> list;
-        e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
-        if (!manifest_only) {
-          for (const UString& entry : list) {
-            if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
-          }
-          e->Log = u"Echanges fichiers terminé";
-        }
-        total = Since(t);
-      },
-      &sys);
+  OnConsoleWorker(U(dl) + u"/../update", &sys, [&](TExec* e) {
+    e->User_Path = U(dl) + u"/";
+    e->Exe_Path = U(app_dir) + u"/";
+    const auto t = Clock::now();
+    std::vector<UString> list;
+    e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
+    if (!manifest_only) {
+      for (const UString& entry : list) {
+        if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
+      }
+      e->Log = u"Echanges fichiers terminé";
+    }
+    total = Since(t);
+  });
   Result("total", total);
   Result("channels", static_cast<double>(platform::HandOff::Instance().WaitedNanoseconds()) / 1e9);
   Result("logfile", sys.log_seconds);
@@ -243,20 +247,14 @@ int Flush(const char* path) {
 // hand-off to the window thread of the terminal front end, which writes the
 // line to standard output, then update.log in DIR.
 int LogLines(long n, const char* dir) {
-  forms::TApplication app(platform::ui::OpenConsoleToolkit());
-  app.Title = kApplicationTitle;
   CountingSystem sys;
-  sys.exe = U(dir) + u"/update";
   double total = 0;
-  OnWorker(
-      app,
-      [&](TExec* e) {
-        const UString text = u"Ajouté : " + U(dir) + u"/d00/f0001.dat";
-        const auto t = Clock::now();
-        for (long i = 0; i < n; ++i) e->Log = text;
-        total = Since(t);
-      },
-      &sys);
+  OnConsoleWorker(U(dir) + u"/update", &sys, [&](TExec* e) {
+    const UString text = u"Ajouté : " + U(dir) + u"/d00/f0001.dat";
+    const auto t = Clock::now();
+    for (long i = 0; i < n; ++i) e->Log = text;
+    total = Since(t);
+  });
   Result("total", total);
   Result("per_line", total / static_cast<double>(n));
   return 0;
