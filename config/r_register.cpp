@@ -361,4 +361,20 @@ bool TDatabaseRegistry::SubKeyexists(UStringView SubKey) {
   }
 }
 
+bool TDatabaseRegistry::ReadDword(UStringView Path, UStringView IDString, uint32_t* out) {
+  try {
+    const std::optional<platform::RegKey> key = Reg->OpenReadOnly(Cat(kProductKey, Path));
+    RegValue raw;
+    if (!key || !key->Read(IDString, &raw) || raw.type != platform::kRegDword ||
+        raw.data.size() != 4) {
+      return false;
+    }
+    *out = static_cast<uint32_t>(raw.data[0]) | static_cast<uint32_t>(raw.data[1]) << 8 |
+           static_cast<uint32_t>(raw.data[2]) << 16 | static_cast<uint32_t>(raw.data[3]) << 24;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace config

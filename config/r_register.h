@@ -108,6 +108,10 @@ class TDatabaseRegistry {
   bool ReadValueRegisterDFset(UStringView PathVar, VarRef Value, UStringView IDString,
                               int32_t TypeVar);
 
+  // Reads the REG_DWORD IDString under "\Software\Vorlo" + Path. False when
+  // there is none (or it has another type); `out` is not touched then.
+  bool ReadDword(UStringView Path, UStringView IDString, uint32_t* out);
+
   // Whether "\Software\Vorlo" exists.
   bool SWKeyExists();
   // Whether "\Software\Vorlo" + SubKey exists.

@@ -10,8 +10,13 @@
 // assignment. Created suspended and set to free itself when its thread ends.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/exception.h"
@@ -90,16 +95,63 @@ class TExec : public platform::TThread {
   void Execute() override;
 
  private:
+  // What the last ExchangeFile did, for a release that installs whole.
+  struct Exchanged {
+    UString installed;
+    UString backup;
+    platform::Backup kept = platform::Backup::kFailed;
+    bool had_installed = false;  // the installed name held a file before
+    bool in_place = false;       // the new file holds the installed name
+  };
+
   // Removes the temporary files a killed run left in `folder`, the first
   // time this run writes there.
   void SweepOnce(const UString& folder);
+
+  // Stages the new content of every file of `list` that will be exchanged
+  // beside its target, then waits once for all of it to be on disk; the
+  // exchanges then take their staged file (TakeStaged). Answers the first
+  // entry that could not be staged, or empty text.
+  UString StageRelease(const std::vector<UString>& list);
+  // The staged file for `downloaded`: the one StageRelease made (empty when
+  // it could not), else one made now.
+  UString TakeStaged(const UString& downloaded, const UString& installed);
+  // Removes every staged file that no exchange took.
+  void DropStaged();
+  // Puts back the files a release that installs whole had already swapped,
+  // the last first, each with a log line.
+  void PutBackRelease(const std::vector<Exchanged>& swapped);
+  // Runs op until it succeeds or fails for another reason than a file held
+  // by another program; a held file is tried again, waiting a little longer
+  // each time, for about kHeldFileMs, and never more than kHeldRunMs in one
+  // run altogether.
+  bool UnlessHeld(const std::function<bool()>& op);
 
   void ReportStatus(const UString& text);
   void ReportLog(const UString& text);
   void ReportMessage(const UString& text);
 
   std::set<UString> swept_folders_;
+  // The release installs whole or not at all (WholeRelease in the
+  // configuration).
+  bool whole_release_ = false;
+  // Staged files by downloaded path, in list order (a name listed twice has
+  // two); an empty text where the staging failed.
+  std::map<UString, std::deque<UString>> staged_;
+  // The entries the manifest reader left out of [LocalFiles], with the text
+  // number of the reason, and the file it shows.
+  std::vector<std::pair<UString, uint32_t>> left_out_;
+  Exchanged last_exchange_;
+  int held_budget_ms_ = 0;
 };
+
+// Tries of a file that another program holds: about this long for one file,
+// never longer than the second figure in one run, the pause between tries
+// doubling from the first figure up to the last.
+constexpr int kHeldFileMs = 10000;
+constexpr int kHeldRunMs = 60000;
+constexpr int kHeldFirstPauseMs = 100;
+constexpr int kHeldLongestPauseMs = 1000;
 
 // The status line for a failure of the run: "Erreur : " + message, cut to
 // its first kStatusLineKept code units and "..." when longer than

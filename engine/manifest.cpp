@@ -151,11 +151,15 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
           Log = LoadResString(texts::kSectionBegin) + entry;
           continue;
         case manifest::Line::kSectionEnd: Log = LoadResString(texts::kSectionEnd) + entry; continue;
-        case manifest::Line::kRefused: Log = refused + Path + entry; continue;
+        case manifest::Line::kRefused:
+          if (CheckForSize) left_out_.emplace_back(Path + entry, texts::kWhyRefused);
+          Log = refused + Path + entry;
+          continue;
         case manifest::Line::kEntry: break;
       }
       const UString file = Path + entry;
       if (!Sys->FileExists(file)) {
+        if (CheckForSize) left_out_.emplace_back(file, texts::kWhyMissing);
         Log = not_found + Path + entry;
         continue;
       }
@@ -168,6 +172,7 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
           const UString text = platform::FormatText(
               LoadResString(texts::kSizeMismatch),
               {platform::IntToText(recorded), platform::IntToText(actual), Path + entry});
+          left_out_.emplace_back(file, texts::kWhyMismatch);
           Shwmess = text;
           Log = text;
           continue;
@@ -183,6 +188,7 @@ void TExec::LoadFilesToReplace(const UString& Path, const UString& BeginSectionK
           if (platform::AsciiUpperCase(found) != platform::AsciiUpperCase(wanted)) {
             const UString text = platform::FormatText(LoadResString(texts::kContentMismatch),
                                                       {wanted, found, Path + entry});
+            left_out_.emplace_back(file, texts::kWhyMismatch);
             Shwmess = text;
             Log = text;
             continue;

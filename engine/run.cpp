@@ -8,6 +8,7 @@
 #include "engine/exec.h"
 #include "platform/module.h"
 #include "platform/resources.h"
+#include "platform/scope_exit.h"
 #include "platform/shell_launch.h"
 #include "resources/texts.h"
 
@@ -119,10 +120,42 @@ void TExec::Execute() {
     Sys->Sleep(contract::kPauseMs);
     ChBottom = u"";
 
+    uint32_t whole = 0;
+    whole_release_ =
+        store->ReadDword(config::kUpdatesKey, config::kWholeReleaseValue, &whole) && whole != 0;
+    held_budget_ms_ = kHeldRunMs;
+
     std::vector<UString> list;
+    left_out_.clear();
     LoadFilesToReplace(User_Path, contract::kLocalFiles, contract::kEndKey, list, true);
-    for (const UString& entry : list) {
-      if (platform::UpperCase(entry) != contract::kUpdaterEntry) ExchangeFile(entry);
+    // A release that installs whole goes in only when every one of its files
+    // is there and right.
+    if (whole_release_ && !left_out_.empty()) {
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kReleaseRefused),
+                     {left_out_.front().first, LoadResString(left_out_.front().second)}));
+    }
+    {
+      const platform::ScopeExit drop_staged([&] { DropStaged(); });
+      const UString not_staged = StageRelease(list);
+      if (whole_release_ && !not_staged.empty()) {
+        throw platform::Exception(
+            FormatText(LoadResString(texts::kReleaseRefused),
+                       {Exe_Path + not_staged, LoadResString(texts::kWhyNotStaged)}));
+      }
+      std::vector<Exchanged> swapped;
+      for (const UString& entry : list) {
+        if (platform::UpperCase(entry) == contract::kUpdaterEntry) continue;
+        ExchangeFile(entry);
+        if (!whole_release_) continue;
+        if (!last_exchange_.in_place) {
+          const UString failed = last_exchange_.installed;
+          PutBackRelease(swapped);
+          throw platform::Exception(FormatText(LoadResString(texts::kReleasePutBack),
+                                               {failed, LoadResString(texts::kWhyNotSwapped)}));
+        }
+        swapped.push_back(last_exchange_);
+      }
     }
     Log = LoadResString(texts::kExchangesDone);
 

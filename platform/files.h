@@ -64,6 +64,20 @@ enum class Backup {
   kRenamed,  // the file system has no links: `installed` was renamed to `backup`
 };
 
+// StageCopy without its own wait for the disk: the disk starts writing the
+// copy, and FlushStaged later waits for it. Staging many files this way and
+// then flushing them all pays about one wait for the whole set instead of
+// one per file:
+//
+//   for (...) staged.push_back(StageCopyUnflushed(downloaded, installed));
+//   for (...) FlushStaged(staged[i]);     // the first waits, the rest find
+//                                         // their data written already
+UString StageCopyUnflushed(UStringView from, UStringView to);
+
+// Waits until a file staged by StageCopyUnflushed is on disk. False when the
+// system reports a failure; the file is left as it is then.
+bool FlushStaged(UStringView staged);
+
 // Gives the installed file the name `backup` as well (a hard link), where the
 // file system allows it, else renames it; never replaces an existing
 // `backup`.
@@ -73,6 +87,12 @@ Backup KeepAsBackup(UStringView installed, UStringView backup);
 // writes the change through. False when the system refuses; `staged` is then
 // still there.
 bool MoveIntoPlace(UStringView staged, UStringView to);
+
+// Whether the file operation of this file layer that just failed on this
+// thread was refused because another program holds the file open (Windows:
+// a sharing violation, a lock violation or denied access). Always false on
+// Linux.
+bool FailedAsHeld();
 
 // Whether `name` (a file name without folders) is a temporary file name of
 // StageCopy.

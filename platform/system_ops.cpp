@@ -40,6 +40,11 @@ bool SystemOps::RemoveName(UStringView path) { return platform::RemoveName(path)
 UString SystemOps::StageCopy(UStringView from, UStringView to) {
   return platform::StageCopy(from, to);
 }
+UString SystemOps::StageCopyUnflushed(UStringView from, UStringView to) {
+  return platform::StageCopyUnflushed(from, to);
+}
+bool SystemOps::FlushStaged(UStringView staged) { return platform::FlushStaged(staged); }
+bool SystemOps::FailedAsHeld() { return platform::FailedAsHeld(); }
 Backup SystemOps::KeepAsBackup(UStringView installed, UStringView backup) {
   return platform::KeepAsBackup(installed, backup);
 }

@@ -33,9 +33,15 @@ class SystemOps {
   virtual bool RemoveName(UStringView path);
   virtual bool RenameNoReplace(UStringView from, UStringView to);
   virtual UString StageCopy(UStringView from, UStringView to);
+  virtual UString StageCopyUnflushed(UStringView from, UStringView to);
+  virtual bool FlushStaged(UStringView staged);
   virtual Backup KeepAsBackup(UStringView installed, UStringView backup);
   virtual bool MoveIntoPlace(UStringView staged, UStringView to);
   virtual void RemoveStaleStaged(UStringView folder);
+  // Whether the file operation that just failed on this thread was refused
+  // because another program holds the file (Windows' sharing violation, lock
+  // violation or denied access); never on Linux, which has no such locks.
+  virtual bool FailedAsHeld();
   virtual int64_t FileSizeOf(UStringView path);
   // See sha256.h.
   virtual bool FileSha256(UStringView path, UString* hex, UString* error);

@@ -4,7 +4,9 @@
 #   - a read-only installed file is kept as its backup and replaced;
 #   - a file another Windows program holds open (no write, no delete
 #     sharing) for the whole run keeps its whole old content, and the run
-#     goes on with the other files;
+#     goes on with the other files; one held for two seconds into the
+#     exchange is installed once it is free; in a release that installs
+#     whole, a file held for good puts back the files swapped before it;
 #   - a full drive (a small tmpfs mapped as E:) holding the installation: the
 #     old file stays whole and no temporary file is left behind;
 #   - a file larger than 2 GiB, past every 32-bit size, is exchanged whole.
@@ -41,6 +43,7 @@ install() {
   wreg add 'HKCU\Software\Vorlo\Updates' /v ExecPath /d "\"$a\"" /f
   wreg add 'HKCU\Software\Vorlo\Updates' /v FilesPath /d "\"$d\"" /f
   wreg delete 'HKCU\Software\Vorlo\Updates\files' /f
+  wreg delete 'HKCU\Software\Vorlo\Updates' /v WholeRelease /f
 }
 # release FILE...: the manifest lists the files, each with its recorded size.
 release() {
@@ -103,6 +106,70 @@ check "its backup name, if any, is the old content" "held.dll 1" \
   "$(cat "$a_dir/held.dll.old" 2>/dev/null || echo "held.dll 1")"
 check_contains "its copy failed" "Ne peut copier :${d}held.dll" "$(log)"
 check "no temporary file is left" 0 "$(leftovers "$a_dir")"
+kill -9 "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+holder=
+
+echo "== Wine: a file held by another program for two seconds into the exchange"
+a_dir=$root/moment/app/
+d_dir=$root/moment/dl/
+install moment "$(winpath "$a_dir")" "$(winpath "$d_dir")"
+cp "$bin/vorlo-sim.exe" "$a_dir/vorlo.exe"
+cp "$bin/vorlo-sim.exe" "$d_dir/vorlo.exe"
+echo "busy.dll 1" > "$a_dir/busy.dll"
+echo "busy.dll 2, larger" > "$d_dir/busy.dll"
+release vorlo.exe busy.dll
+# The exchange starts after the waits and the pause, 9 seconds in.
+"$WINE64" "$bin/hold-file.exe" "$(winpath "$a_dir")busy.dll" 11 "$(winpath "$root")\\moment.ready" \
+  >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do [ -e "$root/moment.ready" ] && break; sleep 0.1; done
+run_updater 120
+check "the run ends and restarts Vorlo" 0 "$status"
+check "the file is installed once it is free" "busy.dll 2, larger" "$(cat "$a_dir/busy.dll")"
+check "and its old content kept as its backup" "busy.dll 1" "$(cat "$a_dir/busy.dll.old" 2>/dev/null)"
+wait "$holder" 2>/dev/null
+holder=
+
+echo "== Wine: a whole release with a file held for good is put back"
+a_dir=$root/whole/app/
+d_dir=$root/whole/dl/
+install whole "$(winpath "$a_dir")" "$(winpath "$d_dir")"
+wreg add 'HKCU\Software\Vorlo\Updates' /v WholeRelease /t REG_DWORD /d 1 /f
+cp "$bin/vorlo-sim.exe" "$a_dir/vorlo.exe"
+cp "$bin/vorlo-sim.exe" "$d_dir/vorlo.exe"
+printf 'version 2' >> "$d_dir/vorlo.exe"
+for f in a.dll held.dll z.dll; do
+  echo "$f 1" > "$a_dir/$f"
+  echo "$f 2, larger" > "$d_dir/$f"
+done
+release vorlo.exe a.dll held.dll z.dll
+before=$(cd "$a_dir" && md5sum vorlo.exe a.dll held.dll z.dll)
+"$WINE64" "$bin/hold-file.exe" "$(winpath "$a_dir")held.dll" 600 "$(winpath "$root")\\whole.ready" \
+  >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do [ -e "$root/whole.ready" ] && break; sleep 0.1; done
+started=$(date +%s)
+"$WINE64" "$t/update.exe" >/dev/null 2>&1 &
+updater=$!
+box=$(wait_window 'VORLO Updater application' 90)
+elapsed=$(( $(date +%s) - started ))
+check "the failure is shown in a message box" yes "$([ -n "$box" ] && echo yes || echo no)"
+# 9 seconds of waits, then about 10 of tries of the held file.
+check "within the bound of the tries" yes "$([ "$elapsed" -lt 45 ] && echo yes || echo no)"
+check "the installation is the previous release" "$before" \
+  "$(cd "$a_dir" && md5sum vorlo.exe a.dll held.dll z.dll)"
+check_contains "each swapped file is put back" \
+  "Remis en place : ${a}a.dll.old en ${a}a.dll" "$(log)"
+check "no temporary file is left" 0 "$(leftovers "$a_dir")"
+[ -n "$box" ] && press "$box" Return
+sleep 1
+wid=$(wait_window 'Mise à jour' 5)
+check "the window stays open after the failure" yes \
+  "$([ -n "$wid" ] && kill -0 $updater 2>/dev/null && echo yes || echo no)"
+[ -n "$wid" ] && press "$wid" alt+F4
+wait_gone $updater 10
+reap $updater
 kill -9 "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 holder=

@@ -273,7 +273,11 @@ bool RenameNoReplace(UStringView from, UStringView to) {
   return false;
 }
 
-UString StageCopy(UStringView from, UStringView to) {
+namespace {
+
+// StageCopy's work; with `flush`, it waits until the copy is on disk, else it
+// only has the disk start writing it.
+UString Stage(UStringView from, UStringView to, bool flush) {
   struct stat st;
   ScopedFd in = OpenRegular(Native(from), O_RDONLY, &st);
   if (!in.valid()) return {};
@@ -285,7 +289,9 @@ UString StageCopy(UStringView from, UStringView to) {
   const timespec times[2] = {st.st_atim, st.st_mtim};
   const bool ok = CopyContent(in.get(), out.get(), st.st_size) &&
                   fchmod(out.get(), st.st_mode & 0777) == 0 && futimens(out.get(), times) == 0 &&
-                  FsyncRetrying(out.get()) == 0 && CloseChecked(out);
+                  (flush ? FsyncRetrying(out.get()) == 0
+                         : (sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE), true)) &&
+                  CloseChecked(out);
   if (!ok) {
     out.reset();
     Calls().unlink(tmp.c_str());
@@ -293,6 +299,20 @@ UString StageCopy(UStringView from, UStringView to) {
   }
   return PathFromNative(tmp);
 }
+
+}  // namespace
+
+UString StageCopy(UStringView from, UStringView to) { return Stage(from, to, true); }
+
+UString StageCopyUnflushed(UStringView from, UStringView to) { return Stage(from, to, false); }
+
+bool FlushStaged(UStringView staged) {
+  struct stat st;
+  ScopedFd fd = OpenRegular(Native(staged), O_RDONLY, &st);
+  return fd.valid() && FsyncRetrying(fd.get()) == 0 && CloseChecked(fd);
+}
+
+bool FailedAsHeld() { return false; }
 
 Backup KeepAsBackup(UStringView installed, UStringView backup) {
   const std::string i = Native(installed);

@@ -172,7 +172,10 @@ bool RenameNoReplace(UStringView from, UStringView to) {
   return MoveFileW(W(from).c_str(), W(to).c_str()) != 0;
 }
 
-UString StageCopy(UStringView from, UStringView to) {
+namespace {
+
+// StageCopy's work; with `flush`, it waits until the copy is on disk.
+UString Stage(UStringView from, UStringView to, bool flush) {
   ScopedHandle in(OpenDiskFile(W(from), GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
   if (!in.valid()) return {};
   std::wstring tmp;
@@ -194,14 +197,31 @@ UString StageCopy(UStringView from, UStringView to) {
   }
   FILETIME created, accessed, written;
   ok = ok && GetFileTime(in.get(), &created, &accessed, &written) &&
-       SetFileTime(out.get(), nullptr, &accessed, &written) && FlushFileBuffers(out.get()) &&
-       out.Close();
+       SetFileTime(out.get(), nullptr, &accessed, &written) &&
+       (!flush || FlushFileBuffers(out.get())) && out.Close();
   if (!ok) {
     out.Close();
     DeleteFileW(tmp.c_str());
     return {};
   }
   return UString(tmp.begin(), tmp.end());
+}
+
+}  // namespace
+
+UString StageCopy(UStringView from, UStringView to) { return Stage(from, to, true); }
+
+UString StageCopyUnflushed(UStringView from, UStringView to) { return Stage(from, to, false); }
+
+bool FlushStaged(UStringView staged) {
+  ScopedHandle h(OpenDiskFile(W(staged), GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL));
+  return h.valid() && FlushFileBuffers(h.get()) && h.Close();
+}
+
+bool FailedAsHeld() {
+  const DWORD code = GetLastError();
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+         code == ERROR_ACCESS_DENIED;
 }
 
 Backup KeepAsBackup(UStringView installed, UStringView backup) {
@@ -219,8 +239,26 @@ Backup KeepAsBackup(UStringView installed, UStringView backup) {
 }
 
 bool MoveIntoPlace(UStringView staged, UStringView to) {
-  return MoveFileExW(W(staged).c_str(), W(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::wstring s = W(staged);
+  const std::wstring t = W(to);
+  constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (MoveFileExW(s.c_str(), t.c_str(), kFlags)) return true;
+  // Windows refuses to replace a read-only file. The installed file has its
+  // backup name already, so it may lose the mark for the moment of the move;
+  // it gets it back when the move is refused all the same.
+  const DWORD code = GetLastError();
+  const DWORD attr = GetFileAttributesW(t.c_str());
+  if (code != ERROR_ACCESS_DENIED || attr == INVALID_FILE_ATTRIBUTES ||
+      (attr & FILE_ATTRIBUTE_READONLY) == 0 ||
+      !SetFileAttributesW(t.c_str(), attr & ~FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(code);
+    return false;
+  }
+  if (MoveFileExW(s.c_str(), t.c_str(), kFlags)) return true;
+  const DWORD again = GetLastError();
+  SetFileAttributesW(t.c_str(), attr);
+  SetLastError(again);
+  return false;
 }
 
 void RemoveStaleStaged(UStringView folder) {

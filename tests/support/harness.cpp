@@ -52,8 +52,23 @@ bool TestSystem::DeleteFile(platform::UStringView p) {
   return !fail_delete && SystemOps::DeleteFile(p);
 }
 UString TestSystem::StageCopy(platform::UStringView f, platform::UStringView t) {
-  return fail_copy ? UString() : SystemOps::StageCopy(f, t);
+  return fail_copy || fail_copy_of.count(UString(f)) ? UString() : SystemOps::StageCopy(f, t);
 }
+UString TestSystem::StageCopyUnflushed(platform::UStringView f, platform::UStringView t) {
+  return fail_copy || fail_copy_of.count(UString(f)) ? UString()
+                                                     : SystemOps::StageCopyUnflushed(f, t);
+}
+bool TestSystem::MoveIntoPlace(platform::UStringView s, platform::UStringView t) {
+  last_held_ = false;
+  auto it = held.find(UString(t));
+  if (it != held.end() && it->second != 0) {
+    if (it->second > 0) --it->second;
+    last_held_ = true;
+    return false;
+  }
+  return SystemOps::MoveIntoPlace(s, t);
+}
+bool TestSystem::FailedAsHeld() { return last_held_; }
 platform::Backup TestSystem::KeepAsBackup(platform::UStringView i, platform::UStringView b) {
   return fail_rename ? platform::Backup::kFailed : SystemOps::KeepAsBackup(i, b);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -31,6 +32,10 @@ class TestSystem : public platform::SystemOps {
   UString ExecutablePath() override;
   bool DeleteFile(platform::UStringView path) override;
   platform::UString StageCopy(platform::UStringView from, platform::UStringView to) override;
+  platform::UString StageCopyUnflushed(platform::UStringView from,
+                                       platform::UStringView to) override;
+  bool MoveIntoPlace(platform::UStringView staged, platform::UStringView to) override;
+  bool FailedAsHeld() override;
   platform::Backup KeepAsBackup(platform::UStringView installed,
                                 platform::UStringView backup) override;
   bool IsApplicationRunning(platform::UStringView path) override;
@@ -41,6 +46,11 @@ class TestSystem : public platform::SystemOps {
   bool fail_copy = false;    // StageCopy refused (a full disk)
   bool fail_rename = false;  // the backup refused
   bool fail_delete = false;
+  // Installed paths held by another program: MoveIntoPlace to one of them
+  // is refused as held (FailedAsHeld) while its count lasts, -1 for good.
+  std::map<UString, int> held;
+  // Downloaded paths whose staging copy is refused (a full disk there).
+  std::set<UString> fail_copy_of;
   // Answers of IsApplicationRunning, one per call; false when used up.
   std::vector<bool> running;
   std::vector<UString> polled;
@@ -51,6 +61,7 @@ class TestSystem : public platform::SystemOps {
 
  private:
   UString exe_path_;
+  bool last_held_ = false;
 };
 
 // An installation folder (app) and a download folder (dl) in a fresh
