@@ -6,9 +6,11 @@
 #include "config/keys.h"
 #include "config/r_register.h"
 #include "engine/contract.h"
+#include "engine/journal.h"
 #include "engine/manifest.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/hive.h"
 #include "platform/module.h"
 #include "platform/shell_launch.h"
 #include "tools/vorlo-reg/reg_file.h"
@@ -39,16 +41,26 @@ bool Fail(std::string* error, const UString& why) {
   return false;
 }
 
+const UString kUpdatesRegKey = UString(u"Software\\Vorlo") + config::kUpdatesKey;
+
 // The sizes and SHA-256 (texts in double quotes, as the store writes them) a
-// download's sizes.reg records, by file name upper-cased.
+// download's sizes.reg records, by file name upper-cased, and whether it asks
+// for the release to install whole.
 bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes,
-                  std::map<UString, UString>* hashes, UString* error) {
+                  std::map<UString, UString>* hashes, bool* whole, UString* error) {
   std::string bytes;
   regtool::RegFile reg;
   if (!platform::ReadWholeFile(file, &bytes, error) || !regtool::ParseRegFile(bytes, &reg, error)) {
     return false;
   }
   for (const regtool::RegFileKey& k : reg.keys) {
+    if (!k.remove && UpperCase(k.path) == UpperCase(kUpdatesRegKey)) {
+      for (const regtool::RegFileValue& v : k.values) {
+        if (UpperCase(v.name) != UpperCase(config::kWholeReleaseValue)) continue;
+        *whole = !v.remove && v.value.type == platform::kRegDword && v.value.data.size() == 4 &&
+                 (v.value.data[0] | v.value.data[1] | v.value.data[2] | v.value.data[3]) != 0;
+      }
+    }
     if (!k.remove && UpperCase(k.path) == UpperCase(kSha256RegKey)) {
       for (const regtool::RegFileValue& v : k.values) {
         const UString text = v.value.AsText();
@@ -71,8 +83,58 @@ bool ReadSizesReg(const UString& file, std::map<UString, int64_t>* sizes,
 
 }  // namespace
 
+bool RecoverInterruptedUpdate(const std::string& install_dir, std::string* error,
+                              std::vector<std::string>* done) {
+  using journal::Recovery;
+  const UString install = Folder(install_dir);
+  const UString path = install + journal::kJournalFile;
+  const Recovery r = journal::Recover(path, install);
+  if (done != nullptr) {
+    for (const Recovery::Step& step : r.steps) {
+      UString line;
+      switch (step.kind) {
+        case Recovery::Step::kPutBack: line = u"put back " + step.path; break;
+        case Recovery::Step::kRemoved:
+          line = u"removed " + step.path + u" (new with the release)";
+          break;
+        case Recovery::Step::kDeleted:
+          line = u"deleted " + step.path + u" (dropped by the release)";
+          break;
+        case Recovery::Step::kRefused: line = u"refused: " + step.path; break;
+      }
+      done->push_back(platform::PathToNative(line));
+    }
+  }
+  switch (r.outcome) {
+    case Recovery::kNothing: return true;
+    case Recovery::kRecovered:
+      if (done != nullptr) {
+        done->push_back(platform::PathToNative(
+            r.deleting ? u"The interrupted update's deletions are finished: " + install +
+                             u" holds the new release."
+                       : u"The interrupted update is put back: " + install +
+                             u" holds the previous release."));
+      }
+      return true;
+    case Recovery::kDamaged:
+      return Fail(error, u"The update journal " + path + u" cannot be read (" + r.detail +
+                             u"); it is left as it is.");
+    case Recovery::kOther:
+      return Fail(error, u"The update journal " + path + u" belongs to another installation (" +
+                             r.detail + u"); it is left as it is.");
+    case Recovery::kChanged:
+      return Fail(error, u"The file " + r.detail +
+                             u" changed since the update was interrupted; nothing is put back (" +
+                             path + u").");
+    case Recovery::kFailed: break;
+  }
+  return Fail(error, u"The interrupted update could not be put back entirely; the journal " + path +
+                         u" is kept for a next try.");
+}
+
 bool StageUpdate(const std::string& install_dir, const std::string& download_dir,
                  std::string* error) {
+  if (!RecoverInterruptedUpdate(install_dir, error)) return false;
   const UString install = Folder(install_dir), download = Folder(download_dir);
   if (install.empty() || !platform::FolderExists(install)) {
     return Fail(error, u"The installation folder " + install + u" does not exist.");
@@ -92,7 +154,9 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
   std::map<UString, int64_t> recorded;
   std::map<UString, UString> recorded_hashes;
   const bool have_sizes = platform::FileExists(download + kSizesFile);
-  if (have_sizes && !ReadSizesReg(download + kSizesFile, &recorded, &recorded_hashes, &why)) {
+  bool whole = false;
+  if (have_sizes &&
+      !ReadSizesReg(download + kSizesFile, &recorded, &recorded_hashes, &whole, &why)) {
     return Fail(error, download + kSizesFile + u" cannot be read: " + why);
   }
 
@@ -126,6 +190,20 @@ bool StageUpdate(const std::string& install_dir, const std::string& download_dir
   }
   for (const auto& [name, hex] : hashes) {
     store.WriteCFGtoRegister(config::kSha256Key, config::Variant(hex), name);
+  }
+  // Whole or file by file, as this release asks; an earlier release's choice
+  // goes.
+  try {
+    platform::Hive hive;
+    std::optional<platform::RegKey> key = hive.Create(kUpdatesRegKey);
+    platform::RegValue read;
+    if (key && !whole) key->DeleteValue(config::kWholeReleaseValue);
+    const bool kept =
+        key && (whole ? key->Write(config::kWholeReleaseValue, platform::RegValue::Dword(1))
+                      : !key->Read(config::kWholeReleaseValue, &read));
+    if (!kept) return Fail(error, u"The configuration did not keep WholeRelease.");
+  } catch (const platform::HiveError& e) {
+    return Fail(error, u"The configuration cannot be written: " + e.Message());
   }
   store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(install), config::kExecPathValue);
   store.WriteCFGtoRegister(config::kUpdatesKey, config::Variant(download), config::kFilesPathValue);

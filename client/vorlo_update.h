@@ -12,10 +12,27 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vorlo_update {
 
+// Puts right an installation that an update left half-way (the updater was
+// killed, the machine stopped) while it installed a release whole: the
+// files it had swapped are put back, so that the installation is again
+// exactly the previous release; or, when every file was in place and only
+// the deletions were left, the deletions are finished. Vorlo calls it at its
+// own start; it costs one look for a file (`install_dir`/update.journal)
+// when nothing was interrupted.
+// True when the installation is whole (nothing to do, or put right); each
+// thing done is a line in `done` when it is not null. False with the reason
+// in `error` when it cannot: a journal that is damaged or names another
+// installation is left alone, and a file that changed since the
+// interruption stops it before it changes anything.
+bool RecoverInterruptedUpdate(const std::string& install_dir, std::string* error,
+                              std::vector<std::string>* done = nullptr);
+
 // Prepares the updater's run for the current user and starts the updater:
+//  - puts right an interrupted update first (RecoverInterruptedUpdate);
 //  - checks that the updater (UPDATE.EXE; on Linux `update`) is in
 //    `install_dir` and the manifest current_release.txt in `download_dir`;
 //  - records, under HKCU\Software\Vorlo\Updates\files (replacing what an
@@ -23,7 +40,9 @@ namespace vorlo_update {
 //    the download's sizes.reg says it when it is there (so that a file cut
 //    short is refused), else the downloaded file is measured; and the
 //    SHA-256 sizes.reg records, under ...\Updates\sha256 (so that a file
-//    damaged at the right size is refused too);
+//    damaged at the right size is refused too); and whether the release
+//    installs whole (WholeRelease under ...\Updates, removed when sizes.reg
+//    does not ask for it);
 //  - makes the folders below `install_dir` that listed files need (the
 //    updater puts files in folders, it does not make them);
 //  - writes ExecPath and FilesPath as the updater reads them (the folder in

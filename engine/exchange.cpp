@@ -93,13 +93,15 @@ void TExec::DropStaged() {
   staged_.clear();
 }
 
-void TExec::PutBackRelease(const std::vector<Exchanged>& swapped) {
+bool TExec::PutBackRelease(const std::vector<Exchanged>& swapped) {
+  bool all = true;
   for (auto e = swapped.rbegin(); e != swapped.rend(); ++e) {
     if (!e->had_installed) {
       // A file new with this release: it goes again.
       Log = LoadResString(texts::kDeleting) + e->installed;
       if (!UnlessHeld([&] { return Sys->RemoveName(e->installed); })) {
         Log = LoadResString(texts::kDeletionOf) + e->installed + LoadResString(texts::kHasFailed);
+        all = false;
       }
       continue;
     }
@@ -109,8 +111,10 @@ void TExec::PutBackRelease(const std::vector<Exchanged>& swapped) {
       Log = LoadResString(texts::kPutBack) + e->backup + LoadResString(texts::kInto) + e->installed;
     } else {
       Log = LoadResString(texts::kCannotRename) + e->backup;
+      all = false;
     }
   }
+  return all;
 }
 
 void TExec::ExchangeFile(const UString& FileName) {

@@ -120,7 +120,17 @@ class TExec : public platform::TThread {
   void DropStaged();
   // Puts back the files a release that installs whole had already swapped,
   // the last first, each with a log line.
-  void PutBackRelease(const std::vector<Exchanged>& swapped);
+  // True when every one of them is back.
+  bool PutBackRelease(const std::vector<Exchanged>& swapped);
+  // Puts right what a killed run left, from the journal beside update.log;
+  // throws when the journal cannot be followed (nothing is installed then).
+  void RecoverInterrupted();
+  // The journal's path, beside update.log.
+  UString JournalPath();
+  // Writes the journal of a release that installs whole, before its first
+  // swap; throws when it cannot (nothing is touched then).
+  void WriteJournal(const std::vector<UString>& list);
+
   // Runs op until it succeeds or fails for another reason than a file held
   // by another program; a held file is tried again, waiting a little longer
   // each time, for about kHeldFileMs, and never more than kHeldRunMs in one

@@ -1,11 +1,14 @@
 // The update run: the body of the worker's thread.
 #include <memory>
+#include <set>
 
 #include "app/main_update.h"
 #include "config/keys.h"
 #include "config/r_register.h"
 #include "engine/contract.h"
 #include "engine/exec.h"
+#include "engine/journal.h"
+#include "engine/manifest.h"
 #include "platform/module.h"
 #include "platform/resources.h"
 #include "platform/scope_exit.h"
@@ -71,6 +74,78 @@ UString FailureStatus(const UString& message) {
   return shown;
 }
 
+UString TExec::JournalPath() {
+  UString folder = platform::FolderOf(Sys->ExecutablePath());
+  if (folder.empty()) return journal::kJournalFile;
+  AddTrailingBackslash(folder);
+  return folder + journal::kJournalFile;
+}
+
+void TExec::RecoverInterrupted() {
+  using journal::Recovery;
+  const UString path = JournalPath();
+  const Recovery r = journal::Recover(path, u"");
+  switch (r.outcome) {
+    case Recovery::kNothing: return;
+    case Recovery::kDamaged:
+    case Recovery::kOther:
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kJournalDamaged), {path, r.detail}));
+    case Recovery::kChanged:
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kJournalChanged), {r.detail, path}));
+    case Recovery::kRecovered:
+    case Recovery::kFailed: break;
+  }
+  Log = LoadResString(r.deleting ? texts::kRecoveredFinished : texts::kRecoveredPutBack) +
+        r.installation;
+  for (const Recovery::Step& step : r.steps) {
+    switch (step.kind) {
+      case Recovery::Step::kPutBack:
+        Log =
+            LoadResString(texts::kPutBack) + step.backup + LoadResString(texts::kInto) + step.path;
+        break;
+      case Recovery::Step::kRemoved:
+      case Recovery::Step::kDeleted: Log = LoadResString(texts::kDeleting) + step.path; break;
+      case Recovery::Step::kRefused:
+        Log = step.backup.empty()
+                  ? LoadResString(texts::kDeletionOf) + step.path + LoadResString(texts::kHasFailed)
+                  : LoadResString(texts::kCannotRename) + step.backup;
+        break;
+    }
+  }
+  if (r.outcome == Recovery::kFailed) {
+    throw platform::Exception(FormatText(LoadResString(texts::kJournalFailed), {path}));
+  }
+}
+
+void TExec::WriteJournal(const std::vector<UString>& list) {
+  journal::Journal j{Exe_Path, User_Path, {}, {}};
+  std::set<UString> seen;
+  for (const UString& entry : list) {
+    const UString upper = platform::UpperCase(entry);
+    if (upper == contract::kUpdaterEntry || !seen.insert(upper).second) continue;
+    auto it = staged_.find(User_Path + entry);
+    if (it == staged_.end() || it->second.empty() || it->second.front().empty()) continue;
+    j.swaps.push_back({entry, platform::FileIdentity(Exe_Path + entry),
+                       platform::FileIdentity(it->second.front())});
+  }
+  // The deletions as the manifest lists them, for a recovery that finds
+  // every file in place.
+  std::string bytes;
+  if (Sys->ReadWholeFile(User_Path + contract::kManifest, &bytes, nullptr)) {
+    for (const manifest::Line& line :
+         manifest::ReadSection(bytes, Exe_Path, contract::kDeleteLocalFiles, contract::kEndKey)) {
+      if (line.kind == manifest::Line::kEntry) j.deletions.push_back(line.text);
+    }
+  }
+  UString why;
+  if (!journal::Save(JournalPath(), j, &why)) {
+    throw platform::Exception(FormatText(LoadResString(texts::kReleaseRefused),
+                                         {JournalPath(), LoadResString(texts::kWhyNoJournal)}));
+  }
+}
+
 void TExec::Execute() {
   // The body. Whatever way it is left, the store goes first, then closing
   // is allowed; only then is a failure shown.
@@ -84,6 +159,9 @@ void TExec::Execute() {
         form->Allowclose = true;
       }
     } allow_close{FormUpdater, &store};
+
+    // A release a killed run left half-way is put right before anything else.
+    RecoverInterrupted();
 
     if (!store->ReadValueRegisterDFset(config::kUpdatesKey, Exe_Path, config::kExecPathValue,
                                        config::varString)) {
@@ -143,14 +221,22 @@ void TExec::Execute() {
             FormatText(LoadResString(texts::kReleaseRefused),
                        {Exe_Path + not_staged, LoadResString(texts::kWhyNotStaged)}));
       }
+      if (whole_release_) WriteJournal(list);
       std::vector<Exchanged> swapped;
+      std::set<UString> seen;
       for (const UString& entry : list) {
-        if (platform::UpperCase(entry) == contract::kUpdaterEntry) continue;
+        const UString upper = platform::UpperCase(entry);
+        if (upper == contract::kUpdaterEntry) continue;
+        // Exchanged twice, a name would lose the backup that holds its
+        // previous release; a release that installs whole takes it once.
+        if (whole_release_ && !seen.insert(upper).second) continue;
         ExchangeFile(entry);
         if (!whole_release_) continue;
         if (!last_exchange_.in_place) {
           const UString failed = last_exchange_.installed;
-          PutBackRelease(swapped);
+          // Put back whole, the release needs its journal no longer; a file
+          // that could not be put back leaves it for the next try.
+          if (PutBackRelease(swapped)) Sys->RemoveName(JournalPath());
           throw platform::Exception(FormatText(LoadResString(texts::kReleasePutBack),
                                                {failed, LoadResString(texts::kWhyNotSwapped)}));
         }
@@ -169,6 +255,7 @@ void TExec::Execute() {
       for (const UString& entry : list) DeleteFile(Exe_Path + entry);
     }
     Log = LoadResString(texts::kDeletionsDone);
+    if (whole_release_) Sys->RemoveName(JournalPath());
 
     Log = FormatText(LoadResString(texts::kRestarting), {target});
     if (Sys->FileExists(target)) {

@@ -9,6 +9,7 @@
 
 #include "config/r_register.h"
 #include "engine/exec.h"
+#include "engine/journal.h"
 #include "platform/hive.h"
 #include "platform/module.h"
 #include "tests/support/harness.h"
@@ -75,6 +76,9 @@ class WholeReleaseTest : public ::testing::Test {
   static bool Logged(const Harness& h, const UString& line) {
     return std::find(h.screen.lines.begin(), h.screen.lines.end(), line) != h.screen.lines.end();
   }
+  bool NoJournal() const {
+    return !testing_support::PathExists(Join(r_.dir.Path(), "update.journal"));
+  }
   bool NoTemporaryFile() const {
     for (const std::string& name : ListDir(r_.app)) {
       if (platform::IsStagedName(U(name))) return false;
@@ -98,6 +102,7 @@ TEST_F(WholeReleaseTest, EveryFileGoesInWholeModeAsFileByFile) {
     EXPECT_FALSE(testing_support::PathExists(Join(r_.app, "gone.txt")));
     EXPECT_TRUE(h.form->Close_this_app);
     EXPECT_TRUE(NoTemporaryFile());
+    EXPECT_TRUE(NoJournal());
     EXPECT_TRUE(h.screen.messages.empty());
     // The six lines of each file, in the order of the list.
     const auto first = std::find(h.screen.lines.begin(), h.screen.lines.end(),
@@ -117,9 +122,9 @@ TEST_F(WholeReleaseTest, AFileThatCannotGoIn) {
     bool whole;
     bool held;  // else: its staging copy fails
   };
-  for (const Case& c : {Case{"per file, not staged", false, false},
-                        Case{"per file, held", false, true}, Case{"whole, not staged", true, false},
-                        Case{"whole, held", true, true}}) {
+  for (const Case& c :
+       {Case{"per file, not staged", false, false}, Case{"per file, held", false, true},
+        Case{"whole, not staged", true, false}, Case{"whole, held", true, true}}) {
     SCOPED_TRACE(c.name);
     SetUp();
     Whole(c.whole ? 1 : 0);
@@ -145,6 +150,7 @@ TEST_F(WholeReleaseTest, AFileThatCannotGoIn) {
       continue;
     }
     EXPECT_EQ(Snapshot(), before_);
+    EXPECT_TRUE(NoJournal());
     EXPECT_FALSE(h.form->Close_this_app);
     EXPECT_TRUE(h.form->Allowclose);
     EXPECT_TRUE(h.sys.launched.empty());
@@ -199,8 +205,7 @@ TEST_F(WholeReleaseTest, ALeftOutFileRefusesAWholeRelease) {
     size_t boxes;  // the reader's own message boxes, then the failure's
   };
   const std::vector<Case> cases = {
-      {"size mismatch",
-       [](const testing_support::ReleaseFolders& r) { r.RecordSize("b.dll", 3); },
+      {"size mismatch", [](const testing_support::ReleaseFolders& r) { r.RecordSize("b.dll", 3); },
        "b.dll", u"taille ou contenu différent de la version", 2},
       {"missing",
        [](const testing_support::ReleaseFolders& r) {
@@ -227,9 +232,8 @@ TEST_F(WholeReleaseTest, ALeftOutFileRefusesAWholeRelease) {
     for (char16_t& ch : file) {
       if (ch == u'/') ch = platform::kPathSeparator;
     }
-    EXPECT_EQ(h.screen.messages.back(),
-              u"La version n'est pas installée, rien n'a été changé : " + file + u" (" + c.why +
-                  u")");
+    EXPECT_EQ(h.screen.messages.back(), u"La version n'est pas installée, rien n'a été changé : " +
+                                            file + u" (" + c.why + u")");
     EXPECT_FALSE(h.form->Close_this_app);
   }
 }
@@ -257,10 +261,56 @@ TEST_F(WholeReleaseTest, HeldFilesWaitNoLongerThanTheRunsBound) {
     r_.Download(f, "22");
     h.sys.held[App(f)] = -1;
   }
-  r_.Manifest("[LocalFiles]\r\na.dll\r\nb.dll\r\nc.dll\r\nd.dll\r\ne.dll\r\nf.dll\r\ng.dll\r\n"
-              "h.dll\r\n[end]\r\n");
+  r_.Manifest(
+      "[LocalFiles]\r\na.dll\r\nb.dll\r\nc.dll\r\nd.dll\r\ne.dll\r\nf.dll\r\ng.dll\r\n"
+      "h.dll\r\n[end]\r\n");
   h.RunUpdate();
   EXPECT_EQ(Slept(h), kHeldRunMs);
+}
+
+// A run killed half-way through a whole release left its journal: the next
+// run puts the previous release back before it reads anything else, then
+// installs the release.
+TEST_F(WholeReleaseTest, TheNextRunPutsAKilledRunRight) {
+  Whole(1);
+  // What the killed run left: a.dll swapped, b.dll staged only.
+  journal::Journal j{r_.App(), r_.Dl(), {}, {u"gone.txt"}};
+  for (const char* f : {"a.dll", "b.dll"}) {
+    const UString staged = platform::StageCopy(Dl(f), App(f));
+    ASSERT_FALSE(staged.empty());
+    j.swaps.push_back({U(f), platform::FileIdentity(App(f)), platform::FileIdentity(staged)});
+    if (std::string(f) == "a.dll") {
+      ASSERT_EQ(platform::KeepAsBackup(App(f), App(f) + u".old"), platform::Backup::kLinked);
+      ASSERT_TRUE(platform::MoveIntoPlace(staged, App(f)));
+    }
+  }
+  ASSERT_TRUE(journal::Save(U(Join(r_.dir.Path(), "update.journal")), j, nullptr));
+
+  Harness h(r_.dir.Path());
+  h.RunUpdate();
+  ASSERT_GE(h.screen.lines.size(), 3u);
+  EXPECT_EQ(h.screen.lines[0],
+            u"Mise à jour interrompue, la version précédente est remise en place : " + r_.App());
+  EXPECT_EQ(h.screen.lines[1], u"Remis en place : " + App("a.dll.old") + u" en " + App("a.dll"));
+  EXPECT_EQ(h.screen.lines[2], u"Chemin de destination: [" + r_.App() + u"]");
+  for (const std::string& f : kFiles) EXPECT_EQ(Installed(f), f + " 2, larger");
+  EXPECT_EQ(Installed("a.dll.old"), "a.dll 1");
+  EXPECT_TRUE(NoJournal());
+  EXPECT_TRUE(NoTemporaryFile());
+  EXPECT_TRUE(h.form->Close_this_app);
+}
+
+TEST_F(WholeReleaseTest, AJournalThatCannotBeFollowedStopsTheRun) {
+  WriteFileBytes(Join(r_.dir.Path(), "update.journal"), "Vorlo update journal 1\ninstall");
+  Harness h(r_.dir.Path());
+  h.RunUpdate();
+  EXPECT_TRUE(h.screen.lines.empty());
+  ASSERT_EQ(h.screen.messages.size(), 1u);
+  EXPECT_EQ(h.screen.messages[0].find(u"Le journal de mise à jour " +
+                                      U(Join(r_.dir.Path(), "update.journal")) + u" est illisible"),
+            0u);
+  EXPECT_EQ(Snapshot(), before_);
+  EXPECT_FALSE(NoJournal());
 }
 
 }  // namespace

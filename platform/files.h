@@ -108,6 +108,14 @@ void RemoveStaleStaged(UStringView folder);
 // MoveIntoPlace): `to` never holds a partly written file.
 bool CopyIntoPlace(UStringView from, UStringView to);
 
+// What tells this file apart from every other on the machine while it
+// exists, whatever names it has (the same text for two hard links of one
+// file, another one for a file that replaced it under the same name): the
+// device and inode on Linux, the volume and file index on Windows. The name
+// itself is looked at, not what a link at it points to. Empty text when
+// nothing of that name exists.
+UString FileIdentity(UStringView path);
+
 // The file's size in bytes, measured with read access while others may read
 // and write it; 0 when it cannot be opened or measured.
 int64_t FileSizeOf(UStringView path);

@@ -349,6 +349,13 @@ void RemoveStaleStaged(UStringView folder) {
   }
 }
 
+UString FileIdentity(UStringView path) {
+  struct stat st;
+  if (lstat(Native(path).c_str(), &st) != 0) return {};
+  return IntToText(static_cast<long long>(st.st_dev)) + u":" +
+         IntToText(static_cast<long long>(st.st_ino));
+}
+
 int64_t FileSizeOf(UStringView path) {
   // The size needs no open: stat follows links and tells a regular file.
   struct stat st;

@@ -24,7 +24,7 @@ using platform::UString;
 using release::CheckLine;
 
 const char16_t kUsage[] =
-    u"usage: vorlo-release make OLD_DIR NEW_DIR OUT_DIR [--no-sha256] [--json]\n"
+    u"usage: vorlo-release make OLD_DIR NEW_DIR OUT_DIR [--no-sha256] [--per-file] [--json]\n"
     u"       vorlo-release check DOWNLOAD_DIR [--json]\n"
     u"\n"
     u"make   compares the installed release OLD_DIR with the new build NEW_DIR and\n"
@@ -33,10 +33,12 @@ const char16_t kUsage[] =
     u"       import or regedit, or let StageUpdate do it). Refuses, naming the files,\n"
     u"       a release that the updater would install wrongly. sizes.reg also holds\n"
     u"       each file's SHA-256, which the updater then checks too; --no-sha256\n"
-    u"       records sizes only.\n"
+    u"       records sizes only. The release installs whole or not at all (a file\n"
+    u"       that cannot go in puts back the others); --per-file lets each file go\n"
+    u"       in on its own.\n"
     u"check  tells what the updater would do with the download folder DOWNLOAD_DIR:\n"
     u"       each file added, left out (size, missing, refused) or deleted, and the\n"
-    u"       file it starts again.\n"
+    u"       file it starts again, and whether the release installs whole.\n"
     u"--json one JSON object on standard output instead of text.\n";
 
 UString Quoted(const UString& s) {
@@ -85,13 +87,14 @@ UString MiB(int64_t n) {
   return platform::IntToText(tenths / 10) + u"." + platform::IntToText(tenths % 10) + u" MiB";
 }
 
-int Make(const std::vector<UString>& names, bool json, bool sha256) {
+int Make(const std::vector<UString>& names, bool json, bool sha256, bool whole) {
   release::Plan plan;
   UString error;
   if (!release::MakePlan(names[0], names[1], sha256, &plan, &error)) {
     PrintErr(u"vorlo-release: " + error + u"\n");
     return 1;
   }
+  plan.whole = whole;
   const bool refused = !plan.refusals.empty();
   const bool progress = !json && !refused && platform::StderrIsTerminal();
   bool written = false;
@@ -108,8 +111,9 @@ int Make(const std::vector<UString>& names, bool json, bool sha256) {
   }
   if (json) {
     std::vector<UString> dropped = plan.dropped;
-    PrintOut(u"{\"ok\":" + UString(written ? u"true" : u"false") + u",\"added\":" +
-             JsonFiles(plan.added) + u",\"changed\":" + JsonFiles(plan.changed) + u",\"dropped\":" +
+    PrintOut(u"{\"ok\":" + UString(written ? u"true" : u"false") + u",\"whole\":" +
+             (plan.whole ? u"true" : u"false") + u",\"added\":" + JsonFiles(plan.added) +
+             u",\"changed\":" + JsonFiles(plan.changed) + u",\"dropped\":" +
              JsonList(plan.dropped) + u",\"refusals\":" + JsonList(plan.refusals) + u",\"notes\":" +
              JsonList(plan.notes) + (refused || written ? u"" : u",\"error\":" + Quoted(error)) +
              u"}\n");
@@ -133,7 +137,8 @@ int Make(const std::vector<UString>& names, bool json, bool sha256) {
       for (const auto& f : plan.Shipped()) total += f.size;
       PrintOut(u"wrote " + names[2] + u": " +
                platform::IntToText(static_cast<long long>(plan.Shipped().size())) + u" files (" +
-               Bytes(total) + u"), current_release.txt, sizes.reg\n");
+               Bytes(total) + u"), current_release.txt, sizes.reg" +
+               (plan.whole ? u" (installs whole or not at all)" : u" (file by file)") + u"\n");
     }
   }
   return written ? 0 : 1;
@@ -165,7 +170,8 @@ int Check(const UString& folder, bool json) {
   };
   if (json) {
     UString out = u"{\"ok\":" + UString(report.Ok() ? u"true" : u"false") + u",\"sizes_known\":" +
-                  (report.sizes_known ? u"true" : u"false") + u",\"actions\":[";
+                  (report.sizes_known ? u"true" : u"false") + u",\"whole\":" +
+                  (report.whole ? u"true" : u"false") + u",\"actions\":[";
     for (size_t i = 0; i < report.lines.size(); ++i) {
       const CheckLine& l = report.lines[i];
       out += (i ? u"," : u"") + UString(u"{\"action\":\"") + action(l.kind) + u"\",\"path\":" +
@@ -188,6 +194,8 @@ int Check(const UString& folder, bool json) {
         u"note: no sizes.reg in the folder: sizes are not checked here; the updater "
         u"checks them against the sizes recorded when it runs\n");
   }
+  PrintOut(report.whole ? u"mode: the release installs whole or not at all\n"
+                        : u"mode: file by file\n");
   for (const CheckLine& l : report.lines) {
     UString line;
     switch (l.kind) {
@@ -214,8 +222,9 @@ int Check(const UString& folder, bool json) {
     }
     PrintOut(line + u"\n");
   }
-  PrintOut(report.Ok() ? u"ok: the updater would install every file listed\n"
-                       : u"not ok: the updater would leave files out\n");
+  PrintOut(report.Ok()    ? u"ok: the updater would install every file listed\n"
+           : report.whole ? u"not ok: the updater would refuse the whole release\n"
+                          : u"not ok: the updater would leave files out\n");
   return report.Ok() ? 0 : 1;
 }
 
@@ -223,13 +232,15 @@ int Check(const UString& folder, bool json) {
 
 int main(int argc, char** argv) {
   std::vector<UString> args = platform::CommandLineArguments(argc, argv);
-  bool json = false, sha256 = true;
+  bool json = false, sha256 = true, whole = true;
   std::vector<UString> rest;
   for (const UString& a : args) {
     if (a == u"--json") {
       json = true;
     } else if (a == u"--no-sha256") {
       sha256 = false;
+    } else if (a == u"--per-file") {
+      whole = false;
     } else if (a == u"--help" || a == u"-h" || a == u"/?") {
       PrintOut(kUsage);
       return 0;
@@ -238,7 +249,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!rest.empty() && rest[0] == u"make" && rest.size() == 4) {
-    return Make({rest[1], rest[2], rest[3]}, json, sha256);
+    return Make({rest[1], rest[2], rest[3]}, json, sha256, whole);
   }
   if (!rest.empty() && rest[0] == u"check" && rest.size() == 2) return Check(rest[1], json);
   PrintErr(kUsage);

@@ -25,6 +25,7 @@ constexpr char16_t kSizesFile[] = u"sizes.reg";
 // The keys of the recorded sizes and SHA-256 below HKEY_CURRENT_USER.
 const UString kSizesRegKey = UString(u"Software\\Vorlo") + config::kSizesKey;
 const UString kSha256RegKey = UString(u"Software\\Vorlo") + config::kSha256Key;
+const UString kUpdatesRegKey = UString(u"Software\\Vorlo") + config::kUpdatesKey;
 
 UString WithSeparator(UString folder) {
   if (!folder.empty() && folder.back() != kPathSeparator && folder.back() != u'/') {
@@ -333,7 +334,13 @@ bool SizesRegBytes(const Plan& plan, std::string* out, UString* error) {
       hashes.values.push_back({name, false, platform::RegValue::Text(u"\"" + f.sha256 + u"\"")});
     }
   }
-  std::vector<regtool::RegFileKey> keys = {sizes};
+  std::vector<regtool::RegFileKey> keys;
+  if (plan.whole) {
+    keys.push_back({kUpdatesRegKey,
+                    false,
+                    {{config::kWholeReleaseValue, false, platform::RegValue::Dword(1)}}});
+  }
+  keys.push_back(sizes);
   if (plan.sha256) keys.push_back(hashes);
   return regtool::FormatRegFile(keys, out, error);
 }
@@ -409,6 +416,13 @@ bool CheckDownload(const UString& download_dir, CheckReport* report, UString* er
     }
     r.sizes_known = true;
     for (const regtool::RegFileKey& k : reg.keys) {
+      if (!k.remove && UpperCase(k.path) == UpperCase(kUpdatesRegKey)) {
+        for (const regtool::RegFileValue& v : k.values) {
+          if (UpperCase(v.name) != UpperCase(config::kWholeReleaseValue)) continue;
+          r.whole = !v.remove && v.value.type == platform::kRegDword && v.value.data.size() == 4 &&
+                    (v.value.data[0] | v.value.data[1] | v.value.data[2] | v.value.data[3]) != 0;
+        }
+      }
       if (!k.remove && UpperCase(k.path) == UpperCase(kSha256RegKey)) {
         for (const regtool::RegFileValue& v : k.values) {
           // A text of the store, in double quotes.

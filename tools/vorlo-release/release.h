@@ -31,6 +31,9 @@ struct Plan {
   // ...\Updates\sha256), so that the updater also refuses a damaged file of
   // the right size.
   bool sha256 = true;
+  // Whether the release installs whole or not at all (sizes.reg holds
+  // WholeRelease, REG_DWORD 1, under ...\Updates); else file by file.
+  bool whole = true;
   std::vector<ReleaseFile> added;    // in the new build only
   std::vector<ReleaseFile> changed;  // in both, with other content
   std::vector<UString> dropped;      // in the installed release only
@@ -59,7 +62,8 @@ std::string ManifestBytes(const Plan& plan);
 // sizes.reg: a "Windows Registry Editor Version 5.00" file of one REG_SZ
 // value per shipped file name under HKCU\Software\Vorlo\Updates\files, and
 // with Plan::sha256 its SHA-256 under ...\Updates\sha256 (in double quotes,
-// as the configuration store writes texts).
+// as the configuration store writes texts), and with Plan::whole WholeRelease
+// (REG_DWORD 1) under ...\Updates.
 bool SizesRegBytes(const Plan& plan, std::string* out, UString* error);
 
 // Called after each file written: files done and in all, bytes done and in all.
@@ -95,6 +99,7 @@ struct CheckLine {
 struct CheckReport {
   std::vector<CheckLine> lines;
   bool sizes_known = false;  // sizes.reg was there; else sizes are not checked
+  bool whole = false;        // sizes.reg asks for the release to install whole
   // No file would be left out.
   bool Ok() const;
 };
