@@ -12,9 +12,7 @@ namespace {
 
 constexpr char kHeader[] = "Vorlo update journal 1";
 
-bool HasLineBreak(const UString& s) {
-  return s.find_first_of(u"\r\n") != UString::npos;
-}
+bool HasLineBreak(const UString& s) { return s.find_first_of(u"\r\n") != UString::npos; }
 
 bool StartsWith(const std::string& s, const char* prefix, std::string* rest) {
   const std::string p(prefix);
@@ -24,7 +22,8 @@ bool StartsWith(const std::string& s, const char* prefix, std::string* rest) {
 }
 
 bool IsIdentity(const std::string& s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || c == ':' || c == '-'; });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || c == ':' || c == '-'; });
 }
 
 }  // namespace
@@ -72,7 +71,8 @@ bool Parse(const std::string& bytes, Journal* out, UString* why) {
         !IsIdentity(v.substr(a + 1, b - a - 1)) || b - a == 1 || b + 1 == v.size()) {
       return fail(u"a damaged swap line");
     }
-    j.swaps.push_back({platform::Utf8ToUtf16(v.substr(b + 1)), platform::Utf8ToUtf16(v.substr(0, a)),
+    j.swaps.push_back({platform::Utf8ToUtf16(v.substr(b + 1)),
+                       platform::Utf8ToUtf16(v.substr(0, a)),
                        platform::Utf8ToUtf16(v.substr(a + 1, b - a - 1))});
   }
   for (; i + 1 < lines.size() && StartsWith(lines[i], "delete=", &v); ++i) {
@@ -175,7 +175,8 @@ Recovery Recover(const UString& path, const UString& installation) {
         refused = refused || !ok;
       } else if (actions[k] == kRemove) {
         const bool ok = platform::RemoveName(installed);
-        r.steps.push_back({ok ? Recovery::Step::kRemoved : Recovery::Step::kRefused, installed, {}});
+        r.steps.push_back(
+            {ok ? Recovery::Step::kRemoved : Recovery::Step::kRefused, installed, {}});
         refused = refused || !ok;
       }
     }

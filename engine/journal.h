@@ -65,7 +65,7 @@ struct Recovery {
     kFailed,     // a step was refused: the journal is kept for a next try
   };
   Outcome outcome = kNothing;
-  UString installation;  // the journal's, once read
+  UString installation;   // the journal's, once read
   bool deleting = false;  // every file was in place: the deletions were finished
   // What was done, in order: a file put back from its backup, a file new
   // with the release removed, a dropped file deleted.

@@ -68,8 +68,10 @@ class JournalRecovery : public ::testing::Test {
   void SetUp() override {
     app_ = Join(dir_.Path(), "app");
     testing_support::MakeDir(app_);
-    j_ = Journal{U(app_) + platform::kPathSeparatorString, U(Join(dir_.Path(), "dl")) +
-                 platform::kPathSeparatorString, {}, {u"gone.txt"}};
+    j_ = Journal{U(app_) + platform::kPathSeparatorString,
+                 U(Join(dir_.Path(), "dl")) + platform::kPathSeparatorString,
+                 {},
+                 {u"gone.txt"}};
     for (const char* f : {"a.dll", "b.dll"}) {
       WriteFileBytes(Join(app_, f), std::string(f) + " 1");
     }
@@ -79,8 +81,8 @@ class JournalRecovery : public ::testing::Test {
       const UString staged = platform::StageCopyUnflushed(Source(f), U(Join(app_, f)));
       ASSERT_FALSE(staged.empty());
       staged_.push_back(staged);
-      j_.swaps.push_back({U(f), platform::FileIdentity(U(Join(app_, f))),
-                          platform::FileIdentity(staged)});
+      j_.swaps.push_back(
+          {U(f), platform::FileIdentity(U(Join(app_, f))), platform::FileIdentity(staged)});
     }
     path_ = U(Join(dir_.Path(), "update.journal"));
     ASSERT_TRUE(journal::Save(path_, j_, nullptr));
