@@ -133,4 +133,61 @@ TEST_F(StageUpdateTest, RefusesWhatTheUpdaterCannotRunWithAndStartsNothing) {
   }
 }
 
+TEST_F(StageUpdateTest, RecordsWhetherTheReleaseInstallsWhole) {
+  const std::string whole =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates]\r\n"
+      "\"WholeRelease\"=dword:00000001\r\n";
+  const auto recorded = [] {
+    platform::Hive hive;
+    auto k = hive.OpenReadOnly(u"Software\\Vorlo\\Updates");
+    platform::RegValue v;
+    if (!k || !k->Read(u"WholeRelease", &v)) return std::string("(none)");
+    return v.type == platform::kRegDword && v.data == std::vector<unsigned char>{1, 0, 0, 0}
+               ? std::string("dword 1")
+               : std::string("other");
+  };
+  // This release asks for it; the next one does not, and the value goes.
+  for (const auto& [sizes, expected] : std::vector<std::pair<std::string, std::string>>{
+           {whole, "dword 1"}, {"REGEDIT4\r\n", "(none)"}, {whole, "dword 1"}, {"", "(none)"}}) {
+    if (sizes.empty()) {
+      std::remove(Join(dl_, "sizes.reg").c_str());
+    } else {
+      WriteFileBytes(Join(dl_, "sizes.reg"), sizes);
+    }
+    std::string error;
+    ASSERT_TRUE(vorlo_update::StageUpdate(app_, dl_, &error)) << error;
+    EXPECT_EQ(recorded(), expected);
+  }
+}
+
+// An interrupted update is put right before a new one is staged; one that
+// cannot be followed stops the staging.
+TEST_F(StageUpdateTest, AnInterruptedUpdateComesFirst) {
+  WriteFileBytes(Join(app_, "update.journal"), "Vorlo update journal 1\ndamaged");
+  std::string error;
+  EXPECT_FALSE(vorlo_update::StageUpdate(app_, dl_, &error));
+  EXPECT_NE(error.find("update.journal cannot be read"), std::string::npos) << error;
+  std::vector<std::string> done;
+  EXPECT_FALSE(vorlo_update::RecoverInterruptedUpdate(app_, &error, &done));
+  EXPECT_TRUE(PathExists(Join(app_, "update.journal")));
+
+  // A journal of a release that had not swapped anything yet: nothing to put
+  // back, and it goes.
+  WriteFileBytes(Join(app_, "update.journal"), "Vorlo update journal 1\ninstallation=" + app_ +
+                                                   kSep + "\ndownload=" + dl_ + kSep + "\nend=0\n");
+  done.clear();
+  EXPECT_TRUE(vorlo_update::RecoverInterruptedUpdate(app_, &error, &done)) << error;
+  EXPECT_FALSE(PathExists(Join(app_, "update.journal")));
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_NE(done[0].find("holds the new release"), std::string::npos) << done[0];
+  EXPECT_TRUE(vorlo_update::StageUpdate(app_, dl_, &error)) << error;
+
+  // Another installation's journal is left alone.
+  WriteFileBytes(Join(app_, "update.journal"),
+                 "Vorlo update journal 1\ninstallation=/elsewhere/\ndownload=x\nend=0\n");
+  EXPECT_FALSE(vorlo_update::RecoverInterruptedUpdate(app_, &error));
+  EXPECT_NE(error.find("belongs to another installation (/elsewhere/)"), std::string::npos)
+      << error;
+}
+
 }  // namespace

@@ -161,10 +161,12 @@ TEST_F(ReleaseFolders, FindsNewChangedAndDroppedFilesAndWritesTheDownload) {
   EXPECT_EQ(plan.changed[0].sha256,
             u"a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9");
 
-  // What the updater would do with it.
+  // What the updater would do with it: a release that installs whole (the
+  // default).
   release::CheckReport report;
   ASSERT_TRUE(release::CheckDownload(U(out), &report, &error));
   EXPECT_TRUE(report.Ok() && report.sizes_known);
+  EXPECT_TRUE(report.whole);
   ASSERT_EQ(report.lines.size(), 5u);
   EXPECT_EQ(report.lines[0].kind, CheckLine::kAdd);
   EXPECT_EQ(report.lines[3].kind, CheckLine::kDelete);
@@ -215,6 +217,44 @@ TEST_F(ReleaseFolders, CheckTellsWhatTheUpdaterWouldLeaveOut) {
   }
   EXPECT_EQ(report.lines[1].recorded, 10);
   EXPECT_EQ(report.lines[1].actual, 3);
+}
+
+TEST_F(ReleaseFolders, TheReleaseSaysWhetherItInstallsWhole) {
+  const std::string old_dir = Dir("old"), new_dir = Dir("new");
+  Put(old_dir, "vorlo.exe", "v1");
+  Put(new_dir, "vorlo.exe", "v2");
+  for (const bool whole : {true, false}) {
+    SCOPED_TRACE(whole);
+    Plan plan;
+    UString error;
+    ASSERT_TRUE(release::MakePlan(U(old_dir), U(new_dir), true, &plan, &error));
+    plan.whole = whole;
+    const std::string out = Join(tmp_.Path(), whole ? "whole" : "per-file");
+    ASSERT_TRUE(release::WriteRelease(plan, U(new_dir), U(out), nullptr, &error));
+    release::CheckReport report;
+    ASSERT_TRUE(release::CheckDownload(U(out), &report, &error));
+    EXPECT_EQ(report.whole, whole);
+  }
+  // A value that is no DWORD 1, or one taken out again, asks for nothing.
+  for (const char* value : {"dword:00000000", "\"1\"", "-"}) {
+    SCOPED_TRACE(value);
+    const std::string dl = Dir(std::string("dl-") + (value[0] == '-'   ? "removed"
+                                                     : value[0] == 'd' ? "zero"
+                                                                       : "text"));
+    Put(dl, "vorlo.exe", "v2");
+    Put(dl, "current_release.txt", "[LocalFiles]\r\nvorlo.exe\r\n[end]\r\n");
+    Put(dl, "sizes.reg",
+        std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates]\r\n"
+                    "\"WholeRelease\"=") +
+            value +
+            "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vorlo\\Updates\\files]\r\n"
+            "\"vorlo.exe\"=\"2\"\r\n");
+    release::CheckReport report;
+    UString error;
+    ASSERT_TRUE(release::CheckDownload(U(dl), &report, &error)) << platform::Utf16ToUtf8(error);
+    EXPECT_FALSE(report.whole);
+    EXPECT_TRUE(report.Ok());
+  }
 }
 
 }  // namespace
