@@ -6,6 +6,7 @@
 //   vorlo-bench copy SRC DST              the copy of an exchange, into place
 //   vorlo-bench sha256 FILE               the SHA-256 check of a downloaded file
 //   vorlo-bench stage DL APP              the exchange stage, terminal front end
+//   vorlo-bench stage-whole DL APP        the same for a release that installs whole
 //   vorlo-bench manifest DL               reading [LocalFiles], no size check
 //   vorlo-bench stat-list DL              stat of every file the manifest names
 //   vorlo-bench flush FILE                open and fsync one file
@@ -127,7 +128,10 @@ void OnConsoleWorker(const UString& exe, CountingSystem* sys,
   OnWorker(app, body, sys);
 }
 
-int Stage(const char* dl, const char* app_dir, bool manifest_only) {
+// The manifest and the exchange stage as the run makes them: every file
+// staged first, then swapped; with `whole`, as a release that installs whole
+// (its journal included).
+int Stage(const char* dl, const char* app_dir, bool manifest_only, bool whole) {
   CountingSystem sys;
   double total = 0;
   OnConsoleWorker(U(dl) + u"/../update", &sys, [&](TExec* e) {
@@ -137,10 +141,9 @@ int Stage(const char* dl, const char* app_dir, bool manifest_only) {
     std::vector<UString> list;
     e->LoadFilesToReplace(e->User_Path, u"[LocalFiles]", u"[end]", list, !manifest_only);
     if (!manifest_only) {
-      for (const UString& entry : list) {
-        if (platform::UpperCase(entry) != u"UPDATE.EXE") e->ExchangeFile(entry);
-      }
+      e->ExchangeRelease(list, whole);
       e->Log = u"Echanges fichiers terminé";
+      if (whole) sys.RemoveName(U(dl) + u"/../update.journal");
     }
     total = Since(t);
   });
@@ -549,8 +552,9 @@ int main(int argc, char** argv) {
   if (cmd == "lines" && argc == 3) return Lines(argc, argv, std::stol(argv[2]));
   if (cmd == "handoffs" && argc == 3) return HandOffs(argc, argv, std::stol(argv[2]));
 #ifndef _WIN32
-  if (cmd == "stage" && argc == 4) return Stage(argv[2], argv[3], false);
-  if (cmd == "manifest" && argc == 3) return Stage(argv[2], argv[2], true);
+  if (cmd == "stage" && argc == 4) return Stage(argv[2], argv[3], false, false);
+  if (cmd == "stage-whole" && argc == 4) return Stage(argv[2], argv[3], false, true);
+  if (cmd == "manifest" && argc == 3) return Stage(argv[2], argv[2], true, false);
   if (cmd == "stat-list" && argc == 3) return StatList(argv[2]);
   if (cmd == "flush" && argc == 3) return Flush(argv[2]);
   if (cmd == "flush-list" && argc == 3) return FlushList(argv[2]);

@@ -65,13 +65,13 @@ UString TExec::StageRelease(const std::vector<UString>& list) {
       made.emplace_back(entry, &q.back());
     }
   }
-  // The disk has been writing each copy since it was made: the first flush
-  // waits for what is left, the others find their data written already.
-  for (auto& [entry, staged] : made) {
-    if (Sys->FlushStaged(*staged)) continue;
-    Sys->RemoveName(*staged);
-    staged->clear();
-    if (failed.empty()) failed = entry;
+  // The disk has been writing each copy since it was made: one wait for all.
+  std::vector<UString> paths;
+  for (const auto& m : made) paths.push_back(*m.second);
+  for (size_t i : Sys->FlushStaged(paths)) {
+    Sys->RemoveName(*made[i].second);
+    made[i].second->clear();
+    if (failed.empty()) failed = made[i].first;
   }
   return failed;
 }

@@ -83,6 +83,15 @@ class TExec : public platform::TThread {
   // replaced file as FileName + ".old". At every moment the installed name
   // holds either the whole old or the whole new file.
   void ExchangeFile(const UString& FileName);
+  // Exchanges every entry of `list` (the [LocalFiles] that the manifest
+  // reader accepted) but the updater's own: all are staged first, then
+  // swapped one by one. With `whole`, the release goes in whole or not at
+  // all: a file the reader left out or that cannot be staged leaves the
+  // installation untouched, a file that cannot be swapped puts back those
+  // swapped before it; either way it throws the failure to show, naming the
+  // file. The journal it writes then is removed by the run once the
+  // deletions are made.
+  void ExchangeRelease(const std::vector<UString>& list, bool whole);
   // Deletes the file at the full path FileName.
   void DeleteFile(const UString& FileName);
   // The restart target, relative to the installation folder.

@@ -146,6 +146,47 @@ void TExec::WriteJournal(const std::vector<UString>& list) {
   }
 }
 
+void TExec::ExchangeRelease(const std::vector<UString>& list, bool whole) {
+  whole_release_ = whole;
+  // A release that installs whole goes in only when every one of its files
+  // is there and right.
+  if (whole_release_ && !left_out_.empty()) {
+    throw platform::Exception(
+        FormatText(LoadResString(texts::kReleaseRefused),
+                   {left_out_.front().first, LoadResString(left_out_.front().second)}));
+  }
+  {
+    const platform::ScopeExit drop_staged([&] { DropStaged(); });
+    const UString not_staged = StageRelease(list);
+    if (whole_release_ && !not_staged.empty()) {
+      throw platform::Exception(
+          FormatText(LoadResString(texts::kReleaseRefused),
+                     {Exe_Path + not_staged, LoadResString(texts::kWhyNotStaged)}));
+    }
+    if (whole_release_) WriteJournal(list);
+    std::vector<Exchanged> swapped;
+    std::set<UString> seen;
+    for (const UString& entry : list) {
+      const UString upper = platform::UpperCase(entry);
+      if (upper == contract::kUpdaterEntry) continue;
+      // Exchanged twice, a name would lose the backup that holds its
+      // previous release; a release that installs whole takes it once.
+      if (whole_release_ && !seen.insert(upper).second) continue;
+      ExchangeFile(entry);
+      if (!whole_release_) continue;
+      if (!last_exchange_.in_place) {
+        const UString failed = last_exchange_.installed;
+        // Put back whole, the release needs its journal no longer; a file
+        // that could not be put back leaves it for the next try.
+        if (PutBackRelease(swapped)) Sys->RemoveName(JournalPath());
+        throw platform::Exception(FormatText(LoadResString(texts::kReleasePutBack),
+                                             {failed, LoadResString(texts::kWhyNotSwapped)}));
+      }
+      swapped.push_back(last_exchange_);
+    }
+  }
+}
+
 void TExec::Execute() {
   // The body. Whatever way it is left, the store goes first, then closing
   // is allowed; only then is a failure shown.
@@ -206,43 +247,7 @@ void TExec::Execute() {
     std::vector<UString> list;
     left_out_.clear();
     LoadFilesToReplace(User_Path, contract::kLocalFiles, contract::kEndKey, list, true);
-    // A release that installs whole goes in only when every one of its files
-    // is there and right.
-    if (whole_release_ && !left_out_.empty()) {
-      throw platform::Exception(
-          FormatText(LoadResString(texts::kReleaseRefused),
-                     {left_out_.front().first, LoadResString(left_out_.front().second)}));
-    }
-    {
-      const platform::ScopeExit drop_staged([&] { DropStaged(); });
-      const UString not_staged = StageRelease(list);
-      if (whole_release_ && !not_staged.empty()) {
-        throw platform::Exception(
-            FormatText(LoadResString(texts::kReleaseRefused),
-                       {Exe_Path + not_staged, LoadResString(texts::kWhyNotStaged)}));
-      }
-      if (whole_release_) WriteJournal(list);
-      std::vector<Exchanged> swapped;
-      std::set<UString> seen;
-      for (const UString& entry : list) {
-        const UString upper = platform::UpperCase(entry);
-        if (upper == contract::kUpdaterEntry) continue;
-        // Exchanged twice, a name would lose the backup that holds its
-        // previous release; a release that installs whole takes it once.
-        if (whole_release_ && !seen.insert(upper).second) continue;
-        ExchangeFile(entry);
-        if (!whole_release_) continue;
-        if (!last_exchange_.in_place) {
-          const UString failed = last_exchange_.installed;
-          // Put back whole, the release needs its journal no longer; a file
-          // that could not be put back leaves it for the next try.
-          if (PutBackRelease(swapped)) Sys->RemoveName(JournalPath());
-          throw platform::Exception(FormatText(LoadResString(texts::kReleasePutBack),
-                                               {failed, LoadResString(texts::kWhyNotSwapped)}));
-        }
-        swapped.push_back(last_exchange_);
-      }
-    }
+    ExchangeRelease(list, whole_release_);
     Log = LoadResString(texts::kExchangesDone);
 
     const UString target = Exe_Path + GiveExec(list);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -65,18 +66,20 @@ enum class Backup {
 };
 
 // StageCopy without its own wait for the disk: the disk starts writing the
-// copy, and FlushStaged later waits for it. Staging many files this way and
-// then flushing them all pays about one wait for the whole set instead of
-// one per file:
+// copy, and FlushStaged later waits for a whole set of them. Staging many
+// files this way and then flushing them together pays about one wait for the
+// set instead of one per file:
 //
 //   for (...) staged.push_back(StageCopyUnflushed(downloaded, installed));
-//   for (...) FlushStaged(staged[i]);     // the first waits, the rest find
-//                                         // their data written already
+//   std::vector<size_t> failed = FlushStaged(staged);
 UString StageCopyUnflushed(UStringView from, UStringView to);
 
-// Waits until a file staged by StageCopyUnflushed is on disk. False when the
-// system reports a failure; the file is left as it is then.
-bool FlushStaged(UStringView staged);
+// Waits until every file of `staged` (made by StageCopyUnflushed) is on
+// disk. On Linux one flush of each file system the files are on (syncfs),
+// which also writes what other programs left unwritten there; where that
+// fails, each file on its own. Answers the indexes of the files that could
+// not be flushed, in order; those files are left as they are.
+std::vector<size_t> FlushStaged(const std::vector<UString>& staged);
 
 // Gives the installed file the name `backup` as well (a hard link), where the
 // file system allows it, else renames it; never replaces an existing

@@ -43,7 +43,9 @@ UString SystemOps::StageCopy(UStringView from, UStringView to) {
 UString SystemOps::StageCopyUnflushed(UStringView from, UStringView to) {
   return platform::StageCopyUnflushed(from, to);
 }
-bool SystemOps::FlushStaged(UStringView staged) { return platform::FlushStaged(staged); }
+std::vector<size_t> SystemOps::FlushStaged(const std::vector<UString>& staged) {
+  return platform::FlushStaged(staged);
+}
 bool SystemOps::FailedAsHeld() { return platform::FailedAsHeld(); }
 Backup SystemOps::KeepAsBackup(UStringView installed, UStringView backup) {
   return platform::KeepAsBackup(installed, backup);

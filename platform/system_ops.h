@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/regional.h"
@@ -34,7 +35,7 @@ class SystemOps {
   virtual bool RenameNoReplace(UStringView from, UStringView to);
   virtual UString StageCopy(UStringView from, UStringView to);
   virtual UString StageCopyUnflushed(UStringView from, UStringView to);
-  virtual bool FlushStaged(UStringView staged);
+  virtual std::vector<size_t> FlushStaged(const std::vector<UString>& staged);
   virtual Backup KeepAsBackup(UStringView installed, UStringView backup);
   virtual bool MoveIntoPlace(UStringView staged, UStringView to);
   virtual void RemoveStaleStaged(UStringView folder);

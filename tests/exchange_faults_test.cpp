@@ -42,7 +42,8 @@ struct Plan {
 
 // One plan per call; the cases set the ones they need.
 struct Plans {
-  Plan open, mkostemps, read, write, copy, ftruncate, fsync, close, rename, renameat2, link, unlink;
+  Plan open, mkostemps, read, write, copy, ftruncate, fsync, syncfs, close, rename, renameat2, link,
+      unlink;
   // Failures of a write or a copy beside their shortening (checked first).
   Plan write_err, copy_err;
 } g;
@@ -101,6 +102,7 @@ class Faults {
           return g.ftruncate.Due() ? Fail<int>(g.ftruncate) : g_real.ftruncate(fd, l);
         },
         [](int fd) { return g.fsync.Due() ? Fail<int>(g.fsync) : g_real.fsync(fd); },
+        [](int fd) { return g.syncfs.Due() ? Fail<int>(g.syncfs) : g_real.syncfs(fd); },
         [](int fd) {
           // A close that reports a failure has closed the descriptor all the same.
           const int rc = g_real.close(fd);
@@ -350,6 +352,54 @@ TEST_F(ExchangeFaultTest, ABackupRefusedEverywhere) {
   EXPECT_EQ(lines.back(), u"Fichier copié !");
   EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin")), new_);
   EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
+}
+
+// A release's files are flushed together, one flush of the file system;
+// where that fails, each file is flushed on its own, and a file that cannot
+// be flushed gets its failure lines at its turn.
+TEST_F(ExchangeFaultTest, AFlushOfTheWholeSetThatFailsFallsBackToEachFile) {
+  struct Case {
+    const char* name;
+    Plan syncfs, fsync;
+    const char16_t* a_ends;  // the last line of a.bin's exchange
+    std::string a_after;
+  };
+  for (const Case& c :
+       {Case{"the set flushed", {}, {}, u"Fichier copié !", "a 2"},
+        Case{"the set refused, each file flushed", {0, 1, EIO}, {}, u"Fichier copié !", "a 2"},
+        Case{"the set refused, and the first file",
+             {0, 1, EIO},
+             {0, 1, EIO},
+             u"Remis en place : ",
+             "a 1"}}) {
+    SCOPED_TRACE(c.name);
+    for (const char* f : {"a.bin", "b.bin"}) {
+      WriteFileBytes(Join(r_.app, f), std::string(1, f[0]) + " 1");
+      WriteFileBytes(Join(r_.dl, f), std::string(1, f[0]) + " 2");
+      std::remove(Join(r_.app, std::string(f) + ".old").c_str());
+    }
+    Harness h(r_.dir.Path());
+    h.exec->Exe_Path = U(r_.app) + u"/";
+    h.exec->User_Path = U(r_.dl) + u"/";
+    {
+      Faults faults;
+      g.syncfs = c.syncfs;
+      g.fsync = c.fsync;
+      h.OnWorker([&] { h.exec->ExchangeRelease({u"a.bin", u"b.bin"}, false); });
+    }
+    const auto& lines = h.screen.lines;
+    ASSERT_GE(lines.size(), 8u);
+    // a.bin's lines come first, b.bin's last.
+    const auto a_end =
+        std::find(lines.begin(), lines.end(),
+                  u"Renomme : " + U(r_.app) + u"/b.bin en " + U(r_.app) + u"/b.bin.old");
+    ASSERT_NE(a_end, lines.end());
+    EXPECT_EQ((a_end - 1)->substr(0, std::char_traits<char16_t>::length(c.a_ends)), c.a_ends);
+    EXPECT_EQ(lines.back(), u"Fichier copié !");
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, "a.bin")), c.a_after);
+    EXPECT_EQ(ReadFileBytes(Join(r_.app, "b.bin")), "b 2");
+    EXPECT_EQ(StagedLeft(), std::vector<std::string>{});
+  }
 }
 
 // update.log takes a line whole or not at all: a disk that fills up in the

@@ -52,8 +52,9 @@ echo "== Wine: a file damaged at the right size is refused through its SHA-256"
 cp -a "$new/." "$t/build3"
 echo "engine 3, larger" > "$t/build3/lib/engine.dll"
 printf 'build 3' >> "$t/build3/vorlo.exe"
+# File by file: the damaged file alone is left out.
 wine_run "$bin/vorlo-release.exe" make "$(winpath "$new")" "$(winpath "$t/build3")" \
-  "$(winpath "$t/dl3")" >/dev/null
+  "$(winpath "$t/dl3")" --per-file >/dev/null
 echo "engine X, larger" > "$t/dl3/lib/engine.dll"
 rm -f "$t/app/update.log"
 wine_run "$bin/vorlo-stage.exe" "$(winpath "$t/app")" "$(winpath "$t/dl3")" >/dev/null

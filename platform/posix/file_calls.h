@@ -1,6 +1,6 @@
 // The system calls of the Linux file layer (files_posix.cpp), reached through
 // one table so that a test can make a single call fail exactly as the system
-// would (EINTR, a short write, ENOSPC, EXDEV, a failing fsync or close, a
+// would (EINTR, a short write, ENOSPC, EXDEV, a failing fsync, syncfs or close, a
 // refused rename or link) and see what the layer leaves on disk. The program
 // never changes the table; a test saves it, puts wrappers in, and restores
 // it before anything else uses the file layer (tests/exchange_faults_test.cpp).
@@ -19,6 +19,7 @@ struct FileCalls {
                              unsigned int flags);
   int (*ftruncate)(int fd, off_t length);
   int (*fsync)(int fd);
+  int (*syncfs)(int fd);
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*renameat2)(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags);

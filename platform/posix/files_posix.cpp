@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "platform/files.h"
+#include "platform/module.h"
 #include "platform/posix/file_calls.h"
 #include "platform/posix/scoped_fd.h"
 
@@ -30,6 +32,7 @@ FileCalls& Calls() {
       },
       ::ftruncate,
       ::fsync,
+      ::syncfs,
       ::close,
       ::rename,
       ::renameat2,
@@ -289,9 +292,7 @@ UString Stage(UStringView from, UStringView to, bool flush) {
   const timespec times[2] = {st.st_atim, st.st_mtim};
   const bool ok = CopyContent(in.get(), out.get(), st.st_size) &&
                   fchmod(out.get(), st.st_mode & 0777) == 0 && futimens(out.get(), times) == 0 &&
-                  (flush ? FsyncRetrying(out.get()) == 0
-                         : (sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE), true)) &&
-                  CloseChecked(out);
+                  (!flush || FsyncRetrying(out.get()) == 0) && CloseChecked(out);
   if (!ok) {
     out.reset();
     Calls().unlink(tmp.c_str());
@@ -306,10 +307,48 @@ UString StageCopy(UStringView from, UStringView to) { return Stage(from, to, tru
 
 UString StageCopyUnflushed(UStringView from, UStringView to) { return Stage(from, to, false); }
 
-bool FlushStaged(UStringView staged) {
-  struct stat st;
-  ScopedFd fd = OpenRegular(Native(staged), O_RDONLY, &st);
-  return fd.valid() && FsyncRetrying(fd.get()) == 0 && CloseChecked(fd);
+std::vector<size_t> FlushStaged(const std::vector<UString>& staged) {
+  // The disk has been writing each file since it was staged: one flush of
+  // its file system waits for the rest of all of them at once, where a flush
+  // per file would wait for the file system's journal once per file.
+  // (A staged file lies in the folder of its target: the volume of a folder
+  // is looked up once.)
+  std::vector<size_t> failed;
+  std::map<dev_t, std::vector<size_t>> by_volume;
+  std::map<UString, dev_t> volume_of_folder;
+  for (size_t i = 0; i < staged.size(); ++i) {
+    const UString folder = FolderOf(staged[i]);
+    auto known = volume_of_folder.find(folder);
+    if (known == volume_of_folder.end()) {
+      struct stat st;
+      if (stat(Native(staged[i]).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        failed.push_back(i);
+        continue;
+      }
+      known = volume_of_folder.emplace(folder, st.st_dev).first;
+    }
+    by_volume[known->second].push_back(i);
+  }
+  const auto flush_one = [](const UString& path) {
+    struct stat st;
+    ScopedFd fd = OpenRegular(Native(path), O_RDONLY, &st);
+    return fd.valid() && FsyncRetrying(fd.get()) == 0 && CloseChecked(fd);
+  };
+  for (const auto& [volume, files] : by_volume) {
+    struct stat st;
+    ScopedFd fd = OpenRegular(Native(staged[files.front()]), O_RDONLY, &st);
+    int rc = -1;
+    if (fd.valid()) {
+      do rc = Calls().syncfs(fd.get());
+      while (rc != 0 && errno == EINTR);
+    }
+    if (rc == 0 && CloseChecked(fd)) continue;
+    for (size_t i : files) {
+      if (!flush_one(staged[i])) failed.push_back(i);
+    }
+  }
+  std::sort(failed.begin(), failed.end());
+  return failed;
 }
 
 bool FailedAsHeld() { return false; }

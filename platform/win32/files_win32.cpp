@@ -213,9 +213,16 @@ UString StageCopy(UStringView from, UStringView to) { return Stage(from, to, tru
 
 UString StageCopyUnflushed(UStringView from, UStringView to) { return Stage(from, to, false); }
 
-bool FlushStaged(UStringView staged) {
-  ScopedHandle h(OpenDiskFile(W(staged), GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL));
-  return h.valid() && FlushFileBuffers(h.get()) && h.Close();
+std::vector<size_t> FlushStaged(const std::vector<UString>& staged) {
+  // Windows flushes a whole volume only for its administrators: one file at
+  // a time, each written already since it was staged.
+  std::vector<size_t> failed;
+  for (size_t i = 0; i < staged.size(); ++i) {
+    ScopedHandle h(
+        OpenDiskFile(W(staged[i]), GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL));
+    if (!h.valid() || !FlushFileBuffers(h.get()) || !h.Close()) failed.push_back(i);
+  }
+  return failed;
 }
 
 bool FailedAsHeld() {
